@@ -1,0 +1,23 @@
+// The one way Tollix writes text. Everything goes to standard output; nothing
+// is ever written to standard error.
+#pragma once
+
+#include <string>
+
+// printf-style wide print. "%ls" takes a wide string with MinGW-w64 and MSVC
+// alike. Format strings carry their own "\r\n".
+void Print(const wchar_t* format, ...);
+
+// Prints a message whose one conversion is an HRESULT's "0x%x", and returns 1
+// so a failing step can report and fail in one statement.
+int ReportFailure(const wchar_t* format, long hr);
+
+// Appends printf-style wide text to a string, growing it as needed.
+void AppendFormat(std::wstring& text, const wchar_t* format, ...);
+
+// Routes Print into `sink` instead of standard output (for tests); pass
+// nullptr to write to standard output again.
+void CaptureOutput(std::wstring* sink);
+
+// Pushes buffered output out; called before the process ends.
+void FlushOutput();

@@ -1,0 +1,35 @@
+// The process-wide run settings, filled from the command line and read by
+// every part of the program.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Text settings hold at most FIELD_CHARS - 1 characters.
+inline constexpr std::size_t FIELD_CHARS = 260;
+
+enum class Operation : int { GET = 0, SET = 1, CALL = 2 };
+
+struct RunSettings {
+  std::wstring argNamespace;
+  std::wstring argWQL;
+  std::wstring argClassName;
+  std::wstring argSelectColumns;
+  std::wstring argKey;
+  std::wstring argMethodName;
+  std::wstring argArguments;
+  Operation argFUNC = Operation::GET;
+  int debugDisplay = 0;
+  int showAllProperties = 0;
+  int hexMatrix = 0;
+  int formatCsv = 0;
+  int csvHeaderShown = 0;
+  // The first option key whose value did not fit a text setting; the run is
+  // refused rather than run on a cut value.
+  std::wstring tooLongKey;
+};
+
+RunSettings& Settings();
+
+// Back to the initial values; every run starts from here.
+void ResetRunSettings();

@@ -1,0 +1,78 @@
+#include "cli/scan_arguments.h"
+
+#include <iterator>
+#include <string>
+
+#include "cli/run_settings.h"
+#include "cli/text.h"
+#include "cli/usage.h"
+
+namespace {
+
+struct ValuedKey {
+  const wchar_t* key;
+  bool keepsCase;  // value taken from the argument itself, not its lower-cased copy
+  std::wstring RunSettings::*field;
+};
+
+// Order matters: within one argument "/call:" is tested after "/set:", so CALL
+// wins when both appear.
+const ValuedKey kValuedKeys[] = {
+    {L"/namespace:", false, &RunSettings::argNamespace},
+    {L"/wql:", false, &RunSettings::argWQL},
+    {L"/set:", true, &RunSettings::argKey},
+    {L"/call:", true, &RunSettings::argMethodName},
+    {L"/args:", true, &RunSettings::argArguments},
+};
+
+struct FlagKey {
+  const wchar_t* key;
+  int RunSettings::*flag;
+};
+
+const FlagKey kFlagKeys[] = {
+    {L"/debugdisplay", &RunSettings::debugDisplay},
+    {L"/showallproperties", &RunSettings::showAllProperties},
+    {L"/hexmatrix", &RunSettings::hexMatrix},
+    {L"/format:csv", &RunSettings::formatCsv},
+};
+
+bool AsksForHelp(const std::wstring& lowered) {
+  return lowered.find(L"-help") != std::wstring::npos || lowered.find(L"/help") != std::wstring::npos ||
+         lowered.find(L"/?") != std::wstring::npos;
+}
+
+void TakeValues(const std::wstring& argument, const std::wstring& lowered, RunSettings& settings) {
+  for (const ValuedKey& valued : kValuedKeys) {
+    const std::wstring key = valued.key;
+    const size_t at = lowered.find(key);
+    if (at == std::wstring::npos) continue;
+    const size_t valueStart = at + key.size();
+    std::wstring value = (valued.keepsCase ? argument : lowered).substr(valueStart);
+    TrimSpaces(value);
+    if (value.size() >= FIELD_CHARS && settings.tooLongKey.empty()) settings.tooLongKey = key;
+    settings.*valued.field = std::move(value);
+    if (valued.field == &RunSettings::argKey) settings.argFUNC = Operation::SET;
+    if (valued.field == &RunSettings::argMethodName) settings.argFUNC = Operation::CALL;
+  }
+}
+
+}  // namespace
+
+ScanResult ScanArguments(int argc, wchar_t** argv) {
+  RunSettings& settings = Settings();
+  for (int i = 0; i < argc; ++i) {
+    const std::wstring argument = argv[i] ? argv[i] : L"";
+    std::wstring lowered = argument;
+    LowerCase(lowered);
+    if (AsksForHelp(lowered)) {
+      PrintUsage();
+      return ScanResult::HelpShown;
+    }
+    TakeValues(argument, lowered, settings);
+    for (const FlagKey& flag : kFlagKeys) {
+      if (lowered.find(flag.key) != std::wstring::npos) settings.*flag.flag = 1;
+    }
+  }
+  return ScanResult::Proceed;
+}

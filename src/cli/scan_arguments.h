@@ -1,0 +1,9 @@
+// Reads the command line into the run settings.
+#pragma once
+
+enum class ScanResult { Proceed, HelpShown };
+
+// Every argument, the program's own path included, is searched for every
+// option key as a substring of its lower-cased text. Prints the usage text and
+// returns HelpShown as soon as an argument asks for help.
+ScanResult ScanArguments(int argc, wchar_t** argv);

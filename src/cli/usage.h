@@ -1,0 +1,10 @@
+// The usage text and the product version read from the running executable.
+#pragma once
+
+#include <string>
+
+// The ProductVersion of this executable's version resource, or "Unkonwn" when
+// it cannot be read.
+std::wstring GetProductVersion();
+
+void PrintUsage();

@@ -1,0 +1,23 @@
+// Turns WMI property values into the text Tollix prints.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+class WmiAccess;
+
+// Type codes from this one up are arrays of (code - kArrayTypeFlag).
+inline constexpr VARTYPE kArrayTypeFlag = 0x2000;
+
+// Appends the text of a single value (type code below kArrayTypeFlag).
+void FormatValueText(const VARIANT& value, std::wstring& valueText);
+
+// Appends the elements of an array value, without braces: joined by "," (";"
+// in CSV), or as a numbered matrix of ten per row with /hexmatrix. Returns a
+// failing HRESULT when the array cannot be read; the text is then incomplete.
+HRESULT FormatArrayText(WmiAccess& wmi, const VARIANT& value, std::wstring& valueText);
+
+// Either of the two above, with arrays in braces as the list layout shows them.
+HRESULT FormatPropertyText(WmiAccess& wmi, const VARIANT& value, std::wstring& valueText);

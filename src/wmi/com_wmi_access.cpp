@@ -1,0 +1,124 @@
+#include "wmi/com_wmi_access.h"
+
+namespace {
+
+// {CB8555CC-9128-11D1-AD9B-00C04FD8FDFF}
+const CLSID kWbemAdministrativeLocator = {0xcb8555cc, 0x9128, 0x11d1, {0xad, 0x9b, 0x00, 0xc0, 0x4f, 0xd8, 0xfd, 0xff}};
+// {DC12A687-737F-11CF-884D-00AA004B2E24}
+const IID kIWbemLocator = {0xdc12a687, 0x737f, 0x11cf, {0x88, 0x4d, 0x00, 0xaa, 0x00, 0x4b, 0x2e, 0x24}};
+
+IWbemLocator* Raw(const WmiLocator& handle) { return reinterpret_cast<IWbemLocator*>(handle.get()); }
+IWbemServices* Raw(const WmiServices& handle) { return reinterpret_cast<IWbemServices*>(handle.get()); }
+IEnumWbemClassObject* Raw(const WmiEnumerator& handle) {
+  return reinterpret_cast<IEnumWbemClassObject*>(handle.get());
+}
+IWbemClassObject* Raw(const WmiObject& handle) { return reinterpret_cast<IWbemClassObject*>(handle.get()); }
+
+}  // namespace
+
+HRESULT ComWmiAccess::InitializeCom() { return CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+
+HRESULT ComWmiAccess::InitializeSecurity() {
+  return CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_CONNECT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                              nullptr, EOAC_NONE, nullptr);
+}
+
+HRESULT ComWmiAccess::CreateLocator(WmiLocator& locator) {
+  void* raw = nullptr;
+  const HRESULT hr = CoCreateInstance(kWbemAdministrativeLocator, nullptr, CLSCTX_INPROC_SERVER, kIWbemLocator, &raw);
+  locator = MakeHandle<WmiLocator>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) {
+  IWbemServices* raw = nullptr;
+  const Bstr resource(nameSpace);
+  const HRESULT hr = Raw(locator)->ConnectServer(resource.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &raw);
+  services = MakeHandle<WmiServices>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services) {
+  return CoSetProxyBlanket(Raw(services), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                           RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+}
+
+HRESULT ComWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) {
+  IEnumWbemClassObject* raw = nullptr;
+  const Bstr language(L"WQL");
+  const Bstr text(query);
+  const HRESULT hr = Raw(services)->ExecQuery(language.get(), text.get(),
+                                              WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, &raw);
+  results = MakeHandle<WmiEnumerator>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) {
+  IWbemClassObject* raw = nullptr;
+  returned = 0;
+  const HRESULT hr = Raw(results)->Next(WBEM_INFINITE, 1, &raw, &returned);
+  object = MakeHandle<WmiObject>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::GetNames(const WmiObject& object, LONG flags, SafeArray& names) {
+  return Raw(object)->GetNames(nullptr, flags, nullptr, names.put());
+}
+
+HRESULT ComWmiAccess::Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) {
+  const Bstr property(name);
+  return Raw(object)->Get(property.get(), 0, value.put(), cimType, nullptr);
+}
+
+HRESULT ComWmiAccess::Put(const WmiObject& object, const wchar_t* name, const VARIANT& value) {
+  const Bstr property(name);
+  return Raw(object)->Put(property.get(), 0, const_cast<VARIANT*>(&value), 0);
+}
+
+HRESULT ComWmiAccess::GetClass(const WmiServices& services, const wchar_t* className, WmiObject& classObject) {
+  IWbemClassObject* raw = nullptr;
+  const Bstr path(className);
+  const HRESULT hr = Raw(services)->GetObject(path.get(), 0, nullptr, &raw, nullptr);
+  classObject = MakeHandle<WmiObject>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::GetMethod(const WmiObject& classObject, const wchar_t* method, WmiObject& inSignature) {
+  IWbemClassObject* raw = nullptr;
+  const HRESULT hr = Raw(classObject)->GetMethod(method, 0, &raw, nullptr);
+  inSignature = MakeHandle<WmiObject>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::SpawnInstance(const WmiObject& classObject, WmiObject& instance) {
+  IWbemClassObject* raw = nullptr;
+  const HRESULT hr = Raw(classObject)->SpawnInstance(0, &raw);
+  instance = MakeHandle<WmiObject>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
+                                 const WmiObject& inParameters, WmiObject& outParameters) {
+  IWbemClassObject* raw = nullptr;
+  const Bstr path(objectPath);
+  const Bstr name(method);
+  const HRESULT hr = Raw(services)->ExecMethod(path.get(), name.get(), 0, nullptr, Raw(inParameters), &raw, nullptr);
+  outParameters = MakeHandle<WmiObject>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::PutInstance(const WmiServices& services, const WmiObject& object) {
+  return Raw(services)->PutInstance(Raw(object), WBEM_FLAG_CREATE_OR_UPDATE, nullptr, nullptr);
+}
+
+void ComWmiAccess::UninitializeCom() { CoUninitialize(); }
+
+HRESULT ComWmiAccess::ArrayLowerBound(SAFEARRAY* array, LONG& bound) { return SafeArrayGetLBound(array, 1, &bound); }
+
+HRESULT ComWmiAccess::ArrayUpperBound(SAFEARRAY* array, LONG& bound) { return SafeArrayGetUBound(array, 1, &bound); }
+
+HRESULT ComWmiAccess::ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) {
+  return ReadArrayElement(array, index, element, elementSize);
+}
+
+void ComWmiAccess::ReleaseHandle(void* handle) { static_cast<IUnknown*>(handle)->Release(); }

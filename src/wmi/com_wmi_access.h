@@ -1,0 +1,31 @@
+// WmiAccess over the platform's COM runtime and WMI.
+#pragma once
+
+#include "wmi/wmi_access.h"
+
+class ComWmiAccess final : public WmiAccess {
+ public:
+  HRESULT InitializeCom() override;
+  HRESULT InitializeSecurity() override;
+  HRESULT CreateLocator(WmiLocator& locator) override;
+  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) override;
+  HRESULT SetProxyBlanket(const WmiServices& services) override;
+  HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) override;
+  HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) override;
+  HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) override;
+  HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) override;
+  HRESULT Put(const WmiObject& object, const wchar_t* name, const VARIANT& value) override;
+  HRESULT GetClass(const WmiServices& services, const wchar_t* className, WmiObject& classObject) override;
+  HRESULT GetMethod(const WmiObject& classObject, const wchar_t* method, WmiObject& inSignature) override;
+  HRESULT SpawnInstance(const WmiObject& classObject, WmiObject& instance) override;
+  HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
+                     const WmiObject& inParameters, WmiObject& outParameters) override;
+  HRESULT PutInstance(const WmiServices& services, const WmiObject& object) override;
+  void UninitializeCom() override;
+  HRESULT ArrayLowerBound(SAFEARRAY* array, LONG& bound) override;
+  HRESULT ArrayUpperBound(SAFEARRAY* array, LONG& bound) override;
+  HRESULT ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) override;
+
+ protected:
+  void ReleaseHandle(void* handle) override;
+};

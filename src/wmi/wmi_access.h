@@ -1,0 +1,73 @@
+// The seam between Tollix and WMI. The product talks to the platform's COM
+// interfaces through ComWmiAccess; tests put an in-memory WMI behind it.
+#pragma once
+
+#include <windows.h>
+#include <wbemcli.h>
+
+#include <memory>
+
+#include "wmi/ole_holders.h"
+
+class WmiAccess;
+
+// Handles are opaque to callers: only the WmiAccess that made one knows what
+// stands behind it, and gives it back when the handle goes out of scope.
+struct WmiHandleRelease {
+  WmiAccess* owner = nullptr;
+  void operator()(void* handle) const;
+};
+
+struct WmiLocatorTag;
+struct WmiServicesTag;
+struct WmiEnumeratorTag;
+struct WmiObjectTag;
+using WmiLocator = std::unique_ptr<WmiLocatorTag, WmiHandleRelease>;
+using WmiServices = std::unique_ptr<WmiServicesTag, WmiHandleRelease>;
+using WmiEnumerator = std::unique_ptr<WmiEnumeratorTag, WmiHandleRelease>;
+// A class definition, a result object, or a method's parameter object.
+using WmiObject = std::unique_ptr<WmiObjectTag, WmiHandleRelease>;
+
+// Each operation returns the platform's HRESULT; a negative one is a failure.
+class WmiAccess {
+ public:
+  virtual ~WmiAccess() = default;
+
+  virtual HRESULT InitializeCom() = 0;
+  virtual HRESULT InitializeSecurity() = 0;
+  virtual HRESULT CreateLocator(WmiLocator& locator) = 0;
+  virtual HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) = 0;
+  virtual HRESULT SetProxyBlanket(const WmiServices& services) = 0;
+  virtual HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) = 0;
+  // Waits without limit for one object; `returned` is 1 with an object, 0 at the end.
+  virtual HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) = 0;
+  // flags: 0 for every property, WBEM_FLAG_NONSYSTEM_ONLY to leave out "__" properties.
+  virtual HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) = 0;
+  // cimType may be null when the caller does not need it.
+  virtual HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) = 0;
+  virtual HRESULT Put(const WmiObject& object, const wchar_t* name, const VARIANT& value) = 0;
+  virtual HRESULT GetClass(const WmiServices& services, const wchar_t* className, WmiObject& classObject) = 0;
+  // A method without input parameters succeeds with an empty inSignature.
+  virtual HRESULT GetMethod(const WmiObject& classObject, const wchar_t* method, WmiObject& inSignature) = 0;
+  virtual HRESULT SpawnInstance(const WmiObject& classObject, WmiObject& instance) = 0;
+  // inParameters may be empty; outParameters may come back empty.
+  virtual HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
+                             const WmiObject& inParameters, WmiObject& outParameters) = 0;
+  virtual HRESULT PutInstance(const WmiServices& services, const WmiObject& object) = 0;
+  virtual void UninitializeCom() = 0;
+
+  // Reads of one-dimensional SAFEARRAYs. ArrayElement refuses an element wider
+  // than elementSize bytes; a BSTR element arrives as a copy the caller owns.
+  virtual HRESULT ArrayLowerBound(SAFEARRAY* array, LONG& bound) = 0;
+  virtual HRESULT ArrayUpperBound(SAFEARRAY* array, LONG& bound) = 0;
+  virtual HRESULT ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) = 0;
+
+ protected:
+  friend struct WmiHandleRelease;
+  virtual void ReleaseHandle(void* handle) = 0;
+
+  template <class Handle>
+  Handle MakeHandle(void* raw) {
+    return Handle(static_cast<typename Handle::element_type*>(raw), WmiHandleRelease{this});
+  }
+};
