@@ -1,0 +1,324 @@
+#include "support/fake_wmi_access.h"
+
+#include <cstdlib>
+
+#include "support/values.h"
+
+namespace {
+
+const wchar_t* const kOpNames[] = {
+    L"InitializeCom", L"InitializeSecurity", L"CreateLocator", L"ConnectServer", L"SetProxyBlanket",
+    L"ExecQuery",     L"Next",               L"GetNames",      L"Get",           L"Put",
+    L"GetClass",      L"GetMethod",          L"SpawnInstance", L"ExecMethod",    L"PutInstance",
+    L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement"};
+static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
+
+// The VARIANT type WMI uses for a property of this CIM type.
+VARTYPE StorageType(CIMTYPE cimType) {
+  switch (cimType & ~CIM_FLAG_ARRAY) {
+    case CIM_SINT8: case CIM_UINT16: case CIM_SINT32: case CIM_UINT32: return VT_I4;
+    case CIM_UINT8: return VT_UI1;
+    case CIM_SINT16: return VT_I2;
+    case CIM_BOOLEAN: return VT_BOOL;
+    case CIM_REAL32: return VT_R4;
+    case CIM_REAL64: return VT_R8;
+    default: return VT_BSTR;
+  }
+}
+
+// "\\HOST\root\cimv2:Win32_Disk.DeviceID="C:"" -> "Win32_Disk"
+std::wstring ClassOfPath(const std::wstring& path) {
+  const size_t colon = path.rfind(L':', path.find(L'.'));
+  const size_t start = colon == std::wstring::npos ? 0 : colon + 1;
+  const size_t end = path.find_first_of(L".=", start);
+  return path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+}
+
+}  // namespace
+
+const wchar_t* WmiOpName(WmiOp op) { return kOpNames[static_cast<int>(op)]; }
+
+FakeObject::FakeObject(const std::wstring& name, const std::wstring& path) : className(name) {
+  Add(L"__CLASS", StringValue(name));
+  Add(L"__PATH", StringValue(path));
+}
+
+FakeObject::FakeObject(const FakeObject& other) { *this = other; }
+
+FakeObject& FakeObject::operator=(const FakeObject& other) {
+  if (this == &other) return *this;
+  className = other.className;
+  properties.clear();
+  for (const FakeProperty& property : other.properties) {
+    properties.push_back({property.name, Copy(property.value.get()), property.cimType});
+  }
+  return *this;
+}
+
+FakeObject& FakeObject::Add(const std::wstring& name, Variant value, CIMTYPE cimType) {
+  properties.push_back({name, std::move(value), cimType});
+  return *this;
+}
+
+const FakeProperty* FakeObject::Find(const std::wstring& name) const {
+  for (const FakeProperty& property : properties) {
+    if (_wcsicmp(property.name.c_str(), name.c_str()) == 0) return &property;
+  }
+  return nullptr;
+}
+
+FakeProperty* FakeObject::Find(const std::wstring& name) {
+  return const_cast<FakeProperty*>(static_cast<const FakeObject*>(this)->Find(name));
+}
+
+struct FakeWmiAccess::Node {
+  FakeObject object;   // objects and class definitions
+  size_t position = 0; // enumerators
+};
+
+FakeWmiAccess::FakeWmiAccess() = default;
+
+FakeWmiAccess::~FakeWmiAccess() = default;
+
+FakeObject& FakeWmiAccess::AddResult(const std::wstring& className, const std::wstring& path) {
+  results_.emplace_back(className, path);
+  return results_.back();
+}
+
+void FakeWmiAccess::GenerateResults(size_t count, std::function<FakeObject(size_t)> make) {
+  generatedCount_ = count;
+  generate_ = std::move(make);
+}
+
+FakeMethod& FakeWmiAccess::AddMethod(const std::wstring& className, const std::wstring& method) {
+  FakeMethod& definition = methods_[className][method];
+  definition.inputs.className = L"__PARAMETERS";
+  return definition;
+}
+
+void FakeWmiAccess::FailAt(WmiOp op, int nthCall, HRESULT hr) { failures_.insert({op, {nthCall, hr}}); }
+
+bool FakeWmiAccess::ShouldFail(WmiOp op, HRESULT& hr) {
+  log.push_back(op);
+  const int call = ++calls_[static_cast<int>(op)];
+  auto [first, last] = failures_.equal_range(op);
+  for (auto it = first; it != last; ++it) {
+    if (it->second.first == call) {
+      hr = it->second.second;
+      return true;
+    }
+  }
+  return false;
+}
+
+template <class Handle>
+Handle FakeWmiAccess::Hand(std::unique_ptr<Node> node) {
+  ++liveHandles_;
+  return MakeHandle<Handle>(node.release());
+}
+
+FakeWmiAccess::Node& FakeWmiAccess::NodeOf(const void* handle) {
+  if (handle == nullptr) std::abort();  // the program used a handle it never got
+  return *static_cast<Node*>(const_cast<void*>(handle));
+}
+
+void FakeWmiAccess::ReleaseHandle(void* handle) {
+  --liveHandles_;
+  delete static_cast<Node*>(handle);
+}
+
+const FakeMethod* FakeWmiAccess::FindMethod(const std::wstring& className, const std::wstring& method) const {
+  for (const auto& [name, byMethod] : methods_) {
+    if (_wcsicmp(name.c_str(), className.c_str()) != 0) continue;
+    for (const auto& [methodName, definition] : byMethod) {
+      if (_wcsicmp(methodName.c_str(), method.c_str()) == 0) return &definition;
+    }
+  }
+  return nullptr;
+}
+
+HRESULT FakeWmiAccess::InitializeCom() {
+  HRESULT hr = S_OK;
+  ShouldFail(WmiOp::InitializeCom, hr);
+  return hr;
+}
+
+HRESULT FakeWmiAccess::InitializeSecurity() {
+  HRESULT hr = S_OK;
+  ShouldFail(WmiOp::InitializeSecurity, hr);
+  return hr;
+}
+
+HRESULT FakeWmiAccess::CreateLocator(WmiLocator& locator) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::CreateLocator, hr)) return hr;
+  locator = Hand<WmiLocator>(std::make_unique<Node>());
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::ConnectServer, hr)) return hr;
+  NodeOf(locator.get());
+  connectedNamespace = nameSpace;
+  services = Hand<WmiServices>(std::make_unique<Node>());
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::SetProxyBlanket(const WmiServices& services) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::SetProxyBlanket, hr)) return hr;
+  NodeOf(services.get());
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::ExecQuery, hr)) return hr;
+  NodeOf(services.get());
+  executedQuery = query;
+  results = Hand<WmiEnumerator>(std::make_unique<Node>());
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) {
+  returned = 0;
+  object.reset();
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::Next, hr)) return hr;
+  Node& enumerator = NodeOf(results.get());
+  const size_t total = generate_ ? generatedCount_ : results_.size();
+  if (enumerator.position >= total) return WBEM_S_FALSE;
+  auto node = std::make_unique<Node>();
+  node->object = generate_ ? generate_(enumerator.position) : results_[enumerator.position];
+  ++enumerator.position;
+  object = Hand<WmiObject>(std::move(node));
+  returned = 1;
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::GetNames(const WmiObject& object, LONG flags, SafeArray& names) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::GetNames, hr)) return hr;
+  std::vector<std::wstring> shown;
+  for (const FakeProperty& property : NodeOf(object.get()).object.properties) {
+    const bool system = property.name.rfind(L"__", 0) == 0;
+    if (system && (flags & WBEM_FLAG_NONSYSTEM_ONLY)) continue;
+    shown.push_back(property.name);
+  }
+  Variant list = StringArray(shown);
+  names = SafeArray(list.get().parray);
+  list.get().vt = VT_EMPTY;  // the SafeArray holder owns it now
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::Get, hr)) return hr;
+  const FakeProperty* property = NodeOf(object.get()).object.Find(name);
+  if (property == nullptr) return WBEM_E_NOT_FOUND;
+  value = Copy(property->value.get());
+  if (cimType) *cimType = property->cimType;
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::Put(const WmiObject& object, const wchar_t* name, const VARIANT& value) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::Put, hr)) return hr;
+  FakeObject& target = NodeOf(object.get()).object;
+  FakeProperty* property = target.Find(name);
+  if (property == nullptr) return WBEM_E_NOT_FOUND;
+  // WMI converts what it is given to the property's own type.
+  Variant stored;
+  const VARTYPE type = StorageType(property->cimType);
+  if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, type))) return WBEM_E_TYPE_MISMATCH;
+  property->value = std::move(stored);
+  const FakeProperty* path = target.Find(L"__PATH");
+  puts.push_back({path ? path->value.get().bstrVal : L"", name, Copy(value)});
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::GetClass(const WmiServices& services, const wchar_t* className, WmiObject& classObject) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::GetClass, hr)) return hr;
+  NodeOf(services.get());
+  bool known = false;
+  for (const auto& [name, byMethod] : methods_) known = known || _wcsicmp(name.c_str(), className) == 0;
+  if (!known) return WBEM_E_NOT_FOUND;
+  auto node = std::make_unique<Node>();
+  node->object.className = className;
+  classObject = Hand<WmiObject>(std::move(node));
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::GetMethod(const WmiObject& classObject, const wchar_t* method, WmiObject& inSignature) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::GetMethod, hr)) return hr;
+  const FakeMethod* definition = FindMethod(NodeOf(classObject.get()).object.className, method);
+  if (definition == nullptr) return WBEM_E_NOT_FOUND;
+  if (!definition->hasInputSignature) return S_OK;
+  auto node = std::make_unique<Node>();
+  node->object = definition->inputs;
+  inSignature = Hand<WmiObject>(std::move(node));
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::SpawnInstance(const WmiObject& classObject, WmiObject& instance) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::SpawnInstance, hr)) return hr;
+  auto node = std::make_unique<Node>();
+  node->object = NodeOf(classObject.get()).object;
+  instance = Hand<WmiObject>(std::move(node));
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
+                                  const WmiObject& inParameters, WmiObject& outParameters) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::ExecMethod, hr)) return hr;
+  NodeOf(services.get());
+  const FakeMethod* definition = FindMethod(ClassOfPath(objectPath), method);
+  if (definition == nullptr) return WBEM_E_INVALID_METHOD;
+  std::optional<FakeObject> inputs;
+  if (inParameters) inputs = NodeOf(inParameters.get()).object;
+  executed.push_back({objectPath, method, inputs});
+  if (!definition->run) return S_OK;
+  std::optional<FakeObject> outputs = definition->run(inputs ? *inputs : FakeObject{});
+  if (outputs) {
+    auto node = std::make_unique<Node>();
+    node->object = std::move(*outputs);
+    outParameters = Hand<WmiObject>(std::move(node));
+  }
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::PutInstance(const WmiServices& services, const WmiObject& object) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::PutInstance, hr)) return hr;
+  NodeOf(services.get());
+  written.push_back(NodeOf(object.get()).object);
+  return S_OK;
+}
+
+void FakeWmiAccess::UninitializeCom() {
+  HRESULT ignored = S_OK;
+  ShouldFail(WmiOp::UninitializeCom, ignored);
+}
+
+HRESULT FakeWmiAccess::ArrayLowerBound(SAFEARRAY* array, LONG& bound) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::ArrayLowerBound, hr)) return hr;
+  return SafeArrayGetLBound(array, 1, &bound);
+}
+
+HRESULT FakeWmiAccess::ArrayUpperBound(SAFEARRAY* array, LONG& bound) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::ArrayUpperBound, hr)) return hr;
+  return SafeArrayGetUBound(array, 1, &bound);
+}
+
+HRESULT FakeWmiAccess::ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::ArrayElement, hr)) return hr;
+  return ReadArrayElement(array, index, element, elementSize);
+}

@@ -1,0 +1,122 @@
+// An in-memory WMI behind the WmiAccess seam: classes, instances and methods
+// built from real VARIANT/SAFEARRAY/BSTR values. Any operation can be made to
+// fail at its Nth call, and every write is recorded.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "wmi/wmi_access.h"
+
+enum class WmiOp {
+  InitializeCom, InitializeSecurity, CreateLocator, ConnectServer, SetProxyBlanket, ExecQuery, Next,
+  GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
+  ArrayLowerBound, ArrayUpperBound, ArrayElement, Count
+};
+const wchar_t* WmiOpName(WmiOp op);
+
+struct FakeProperty {
+  std::wstring name;
+  Variant value;
+  CIMTYPE cimType = CIM_STRING;
+};
+
+// An instance, a class definition or a parameter object. Names starting with
+// "__" are system properties.
+struct FakeObject {
+  FakeObject() = default;
+  // An instance of `className` whose __PATH is `path`.
+  FakeObject(const std::wstring& className, const std::wstring& path);
+  FakeObject(const FakeObject& other);
+  FakeObject& operator=(const FakeObject& other);
+  FakeObject(FakeObject&&) = default;
+  FakeObject& operator=(FakeObject&&) = default;
+
+  FakeObject& Add(const std::wstring& name, Variant value, CIMTYPE cimType = CIM_STRING);
+  const FakeProperty* Find(const std::wstring& name) const;
+  FakeProperty* Find(const std::wstring& name);
+  std::wstring className;
+  std::vector<FakeProperty> properties;
+};
+
+struct FakeMethod {
+  // Without an input signature GetMethod succeeds and hands out nothing.
+  bool hasInputSignature = true;
+  FakeObject inputs;  // the parameters in order, with their defaults
+  // Given the filled in-parameters; an empty result means no out-parameters.
+  std::function<std::optional<FakeObject>(const FakeObject& inputs)> run;
+};
+
+class FakeWmiAccess final : public WmiAccess {
+ public:
+  FakeWmiAccess();
+  ~FakeWmiAccess() override;
+
+  // --- what the fake serves
+  // Every query returns these, in order.
+  FakeObject& AddResult(const std::wstring& className, const std::wstring& path);
+  // For large runs: `count` results made on demand, one at a time.
+  void GenerateResults(size_t count, std::function<FakeObject(size_t index)> make);
+  FakeMethod& AddMethod(const std::wstring& className, const std::wstring& method);
+  // The Nth call (1-based) of `op` fails with `hr` and does nothing else.
+  void FailAt(WmiOp op, int nthCall, HRESULT hr);
+
+  // --- what happened
+  struct PutRecord { std::wstring path; std::wstring name; Variant value; };
+  struct ExecRecord { std::wstring path; std::wstring method; std::optional<FakeObject> inputs; };
+  std::vector<PutRecord> puts;            // Put on result objects and parameter objects
+  std::vector<ExecRecord> executed;       // ExecMethod that ran
+  std::vector<FakeObject> written;        // PutInstance that succeeded
+  std::vector<WmiOp> log;                 // every operation, in call order
+  std::wstring connectedNamespace;
+  std::wstring executedQuery;
+  int Calls(WmiOp op) const { return calls_[static_cast<int>(op)]; }
+  long LiveHandles() const { return liveHandles_; }
+
+  // --- WmiAccess
+  HRESULT InitializeCom() override;
+  HRESULT InitializeSecurity() override;
+  HRESULT CreateLocator(WmiLocator& locator) override;
+  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) override;
+  HRESULT SetProxyBlanket(const WmiServices& services) override;
+  HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) override;
+  HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) override;
+  HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) override;
+  HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) override;
+  HRESULT Put(const WmiObject& object, const wchar_t* name, const VARIANT& value) override;
+  HRESULT GetClass(const WmiServices& services, const wchar_t* className, WmiObject& classObject) override;
+  HRESULT GetMethod(const WmiObject& classObject, const wchar_t* method, WmiObject& inSignature) override;
+  HRESULT SpawnInstance(const WmiObject& classObject, WmiObject& instance) override;
+  HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
+                     const WmiObject& inParameters, WmiObject& outParameters) override;
+  HRESULT PutInstance(const WmiServices& services, const WmiObject& object) override;
+  void UninitializeCom() override;
+  HRESULT ArrayLowerBound(SAFEARRAY* array, LONG& bound) override;
+  HRESULT ArrayUpperBound(SAFEARRAY* array, LONG& bound) override;
+  HRESULT ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) override;
+
+ protected:
+  void ReleaseHandle(void* handle) override;
+
+ private:
+  struct Node;
+  // Counts the call and says whether it was chosen to fail.
+  bool ShouldFail(WmiOp op, HRESULT& hr);
+  template <class Handle>
+  Handle Hand(std::unique_ptr<Node> node);
+  static Node& NodeOf(const void* handle);
+  const FakeMethod* FindMethod(const std::wstring& className, const std::wstring& method) const;
+  const FakeObject* FindResultByPath(const std::wstring& path);
+
+  std::vector<FakeObject> results_;
+  size_t generatedCount_ = 0;
+  std::function<FakeObject(size_t)> generate_;
+  std::map<std::wstring, std::map<std::wstring, FakeMethod>> methods_;  // class -> method -> definition
+  int calls_[static_cast<int>(WmiOp::Count)] = {};
+  std::multimap<WmiOp, std::pair<int, HRESULT>> failures_;
+  long liveHandles_ = 0;
+};
