@@ -1,1 +1,136 @@
 #include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/run_main.h"
+#include "cli/run_settings.h"
+#include "support/fake_wmi_access.h"
+#include "support/run_capture.h"
+#include "support/values.h"
+
+namespace {
+
+size_t CountLines(const std::wstring& text) {
+  size_t lines = 0;
+  for (size_t at = text.find(L"\r\n"); at != std::wstring::npos; at = text.find(L"\r\n", at + 2)) ++lines;
+  return lines;
+}
+
+std::wstring UsageText() {
+  FakeWmiAccess wmi;
+  return RunTollix(wmi, {L"/?"}).output;
+}
+
+TEST(RunMain, HelpPrintsTheUsageTextExactlyAndRunsNothing) {
+  FakeWmiAccess wmi;
+  const RunResult run = RunTollix(wmi, {L"/wql:select * from win32_bios", L"/?"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(wmi.log.empty());
+  const std::wstring& usage = run.output;
+  // This test program carries no version resource.
+  EXPECT_EQ(usage.rfind(L"Tollix.exe Unkonwn, Veltra Quorin WMI console tool.\r\nUsage: Tollix [arguments...] \r\n", 0), 0u);
+  EXPECT_EQ(CountLines(usage), 28u);
+  EXPECT_NE(usage.find(L"     /namespace: Optional, indicate the namespace. (Default: root\\cimv2) \r\n"), std::wstring::npos);
+  EXPECT_NE(usage.find(L"InstanceName like 'DISPLAY\\\\%%'\" /call:\"WmiGetMonitorRawEEdidV1Block\" /args:\"0\" /HexMatrix \r\n"),
+            std::wstring::npos);
+  EXPECT_NE(usage.find(L"InstanceName='DISPLAY\\\\CMN13A8\\\\5&92cad76&0&UID256_0'\" /call:\"WmiSetBrightness\" /args:\"10,1000\" \r\n"),
+            std::wstring::npos);
+  EXPECT_EQ(usage.substr(usage.size() - 2), L"\r\n");
+}
+
+TEST(RunMain, IncompleteRequestsAreRefusedBeforeAnythingRuns) {
+  struct Case {
+    std::vector<std::wstring> arguments;
+    std::wstring output;
+    int exitCode = 1;
+  };
+  const std::wstring banner = Banner();
+  const Case cases[] = {
+      {{}, L"ERROR: /WQL is lost\r\n\r\n\r\n" + UsageText()},
+      {{L"/hexmatrix", L"/format:csv", L"/wql:select * from x"}, L"ERROR: /hexmatrix is exclusive to /format:csv\r\n"},
+      {{L"/wql:select * from x where name = '" + std::wstring(300, L'n') + L"'"},
+       L"ERROR: The value of /wql: is longer than 259 characters.\r\n"},
+      {{L"/wql:select * from x", L"/set:VolumeName"}, banner + L"ERROR: Name or New value is not defined for set.\r\n"},
+      {{L"/wql:select * from x", L"/args:v"}, banner + L"\r\n", 0},  // a GET ignores /args:
+      {{L"/wql:select volumename from win32_logicaldisk", L"/set:VolumeName", L"/args:NewLabel"},
+       banner + L"ERROR: \"select * \" is MUST for /SET\r\n"},
+      {{L"/wql:select * from x", L"/call:Reset"},
+       banner + L"ERROR: Method name or method argument is not defined for method call.\r\n"},
+      {{L"/wql:select * from x", L"/call:", L"/args:1"},
+       banner + L"ERROR: Method name or method argument is not defined for method call.\r\n"},
+      {{L"/wql:select name from x", L"/call:Reset", L"/args:1"}, banner + L"ERROR: \"select * \" is MUST for /CALL\r\n"},
+  };
+  for (const Case& c : cases) {
+    FakeWmiAccess wmi;
+    const RunResult run = RunTollix(wmi, c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.output;
+    EXPECT_EQ(run.output, c.output);
+    EXPECT_EQ(wmi.log.empty(), c.exitCode == 1) << c.output;
+  }
+}
+
+TEST(RunMain, AnalyzeQueryCutsClassNameAndSelectList) {
+  struct Case {
+    const wchar_t* query;
+    const wchar_t* className;
+    const wchar_t* columns;
+    bool star;
+  };
+  const Case cases[] = {
+      {L"select name from win32_process where handle = 4", L"win32_process", L"name", false},
+      {L"select * from win32_bios", L"win32_bios", L"*", true},
+      {L"select * from veltra_setroll where(shownix = 1)", L"veltra_setroll where(shownix = 1)", L"*", true},
+      {L"select   a,b   from   c   where x = 1", L"c", L"a,b", false},
+      {L"select a, * from c", L"c", L"a, *", true},
+      {L"associators of {win32_bios}", L"", L"", false},
+      {L"select *", L"", L"", false},
+  };
+  for (const Case& c : cases) {
+    ResetRunSettings();
+    Settings().argWQL = c.query;
+    EXPECT_EQ(AnalyzeQuery(), c.star) << c.query;
+    EXPECT_EQ(Settings().argClassName, c.className) << c.query;
+    EXPECT_EQ(Settings().argSelectColumns, c.columns) << c.query;
+  }
+}
+
+TEST(RunMain, DebugEchoDefaultNamespaceAndSuccessLine) {
+  FakeWmiAccess wmi;
+  const RunResult run =
+      RunTollix(wmi, {L"/wql:SELECT * FROM Win32_Process", L"/debugdisplay", L"/call:Create", L"/args:cmd /c exit"});
+  EXPECT_EQ(run.exitCode, 0);
+  const std::wstring expected = Banner() +
+                                L"INFO: Namespace is not defined by argument, use default namespace.\r\n"
+                                L"INFO: debug switch=[ON]\r\n"
+                                L"INFO: show all properties=[OFF]\r\n"
+                                L"INFO: argNamespace=[root\\cimv2]\r\n"
+                                L"INFO: argWQL=[select * from win32_process]\r\n"
+                                L"INFO: argWQL class name=[win32_process]\r\n"
+                                L"INFO: argWQL select columns=[*]\r\n"
+                                L"INFO: argFUNC=CALL, method name=Create, arguments=cmd /c exit\r\n"
+                                L"INFO: Function WmiQuery starts.\r\n"
+                                L"\r\n"
+                                L"INFO: Success.\r\n";
+  EXPECT_EQ(run.output, expected);
+  EXPECT_EQ(wmi.connectedNamespace, L"root\\cimv2");
+  EXPECT_EQ(wmi.executedQuery, L"select * from win32_process");
+
+  FakeWmiAccess other;
+  const RunResult set = RunTollix(other, {L"/wql:select * from x", L"/namespace:ROOT\\WMI", L"/debugdisplay",
+                                          L"/showallproperties", L"/set:Name", L"/args:v"});
+  EXPECT_NE(set.output.find(L"INFO: show all properties=[ON]\r\nINFO: argNamespace=[root\\wmi]\r\n"), std::wstring::npos);
+  EXPECT_NE(set.output.find(L"INFO: argFUNC=SET, key=Name, arguments=v\r\n"), std::wstring::npos);
+  EXPECT_EQ(set.output.find(L"use default namespace"), std::wstring::npos);
+  EXPECT_EQ(other.connectedNamespace, L"root\\wmi");
+}
+
+TEST(RunMain, AFailedQueryEndsWithTheRunFailureLine) {
+  FakeWmiAccess wmi;
+  wmi.FailAt(WmiOp::ConnectServer, 1, static_cast<HRESULT>(0x8004100E));
+  const RunResult run = RunTollix(wmi, {L"/wql:select * from win32_bios", L"/namespace:root\\nothing"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.output, Banner() + L"ERROR: Failed to connect. Error code = 0x8004100e\r\n"
+                                   L"ERROR: Failed to run root\\nothing\\select * from win32_bios\r\n");
+}
+
+}  // namespace

@@ -93,9 +93,8 @@ int RunMain(int argc, wchar_t** argv, WmiAccess& wmi) {
   RunSettings& settings = Settings();
   if (ScanArguments(argc, argv) == ScanResult::HelpShown) return 0;
 
-  if (!settings.tooLongKey.empty()) {
-    Print(L"ERROR: The value of %ls is longer than %d characters.\r\n", settings.tooLongKey.c_str(),
-          static_cast<int>(FIELD_CHARS - 1));
+  if (const wchar_t* key = FindTooLongValue()) {
+    Print(L"ERROR: The value of %ls is longer than %d characters.\r\n", key, static_cast<int>(FIELD_CHARS - 1));
     return 1;
   }
   if (settings.argWQL.empty()) {

@@ -24,9 +24,6 @@ struct RunSettings {
   int hexMatrix = 0;
   int formatCsv = 0;
   int csvHeaderShown = 0;
-  // The first option key whose value did not fit a text setting; the run is
-  // refused rather than run on a cut value.
-  std::wstring tooLongKey;
 };
 
 RunSettings& Settings();

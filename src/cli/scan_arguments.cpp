@@ -50,7 +50,6 @@ void TakeValues(const std::wstring& argument, const std::wstring& lowered, RunSe
     const size_t valueStart = at + key.size();
     std::wstring value = (valued.keepsCase ? argument : lowered).substr(valueStart);
     TrimSpaces(value);
-    if (value.size() >= FIELD_CHARS && settings.tooLongKey.empty()) settings.tooLongKey = key;
     settings.*valued.field = std::move(value);
     if (valued.field == &RunSettings::argKey) settings.argFUNC = Operation::SET;
     if (valued.field == &RunSettings::argMethodName) settings.argFUNC = Operation::CALL;
@@ -75,4 +74,12 @@ ScanResult ScanArguments(int argc, wchar_t** argv) {
     }
   }
   return ScanResult::Proceed;
+}
+
+const wchar_t* FindTooLongValue() {
+  const RunSettings& settings = Settings();
+  for (const ValuedKey& valued : kValuedKeys) {
+    if ((settings.*valued.field).size() >= FIELD_CHARS) return valued.key;
+  }
+  return nullptr;
 }

@@ -28,7 +28,7 @@ VARTYPE StorageType(CIMTYPE cimType) {
 
 // "\\HOST\root\cimv2:Win32_Disk.DeviceID="C:"" -> "Win32_Disk"
 std::wstring ClassOfPath(const std::wstring& path) {
-  const size_t colon = path.rfind(L':', path.find(L'.'));
+  const size_t colon = path.find(L':');
   const size_t start = colon == std::wstring::npos ? 0 : colon + 1;
   const size_t end = path.find_first_of(L".=", start);
   return path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
