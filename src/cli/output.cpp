@@ -9,7 +9,7 @@
 
 namespace {
 
-std::wstring* g_capture = nullptr;
+std::function<void(std::wstring_view)> g_redirect;
 
 void AppendFormatV(std::wstring& text, const wchar_t* format, va_list args) {
   // vswprintf reports "did not fit" with a negative result and no length, so
@@ -79,8 +79,8 @@ void Print(const wchar_t* format, ...) {
   va_start(args, format);
   AppendFormatV(line, format, args);
   va_end(args);
-  if (g_capture) {
-    g_capture->append(line);
+  if (g_redirect) {
+    g_redirect(line);
   } else if (StdoutIsConsole()) {
     WriteToConsole(line);
   } else {
@@ -93,6 +93,14 @@ int ReportFailure(const wchar_t* format, long hr) {
   return 1;
 }
 
-void CaptureOutput(std::wstring* sink) { g_capture = sink; }
+void RedirectOutput(std::function<void(std::wstring_view)> sink) { g_redirect = std::move(sink); }
+
+void CaptureOutput(std::wstring* sink) {
+  if (sink == nullptr) {
+    RedirectOutput(nullptr);
+  } else {
+    RedirectOutput([sink](std::wstring_view text) { sink->append(text); });
+  }
+}
 
 void FlushOutput() { fflush(stdout); }

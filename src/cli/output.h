@@ -2,7 +2,9 @@
 // is ever written to standard error.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 // printf-style wide print. "%ls" takes a wide string with MinGW-w64 and MSVC
 // alike. Format strings carry their own "\r\n".
@@ -18,6 +20,10 @@ void AppendFormat(std::wstring& text, const wchar_t* format, ...);
 // Routes Print into `sink` instead of standard output (for tests); pass
 // nullptr to write to standard output again.
 void CaptureOutput(std::wstring* sink);
+
+// Routes each printed text to `sink` instead of standard output; an empty
+// function restores standard output.
+void RedirectOutput(std::function<void(std::wstring_view text)> sink);
 
 // Pushes buffered output out; called before the process ends.
 void FlushOutput();

@@ -99,7 +99,7 @@ FakeMethod& FakeWmiAccess::AddMethod(const std::wstring& className, const std::w
 void FakeWmiAccess::FailAt(WmiOp op, int nthCall, HRESULT hr) { failures_.insert({op, {nthCall, hr}}); }
 
 bool FakeWmiAccess::ShouldFail(WmiOp op, HRESULT& hr) {
-  log.push_back(op);
+  if (keepLog) log.push_back(op);
   const int call = ++calls_[static_cast<int>(op)];
   auto [first, last] = failures_.equal_range(op);
   for (auto it = first; it != last; ++it) {

@@ -72,6 +72,7 @@ class FakeWmiAccess final : public WmiAccess {
   std::vector<ExecRecord> executed;       // ExecMethod that ran
   std::vector<FakeObject> written;        // PutInstance that succeeded
   std::vector<WmiOp> log;                 // every operation, in call order
+  bool keepLog = true;                    // off for runs too large to log
   std::wstring connectedNamespace;
   std::wstring executedQuery;
   int Calls(WmiOp op) const { return calls_[static_cast<int>(op)]; }
