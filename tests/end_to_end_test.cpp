@@ -1,1 +1,458 @@
+// Runs the built Tollix.exe against the platform's own WMI and checks the exact
+// bytes it writes to a pipe, and its exit code.
+//
+// Every line Tollix prints ends in CR LF and standard output stays in text
+// mode, so through a pipe each line ends in CR CR LF. Expected texts below are
+// written with "\n" and turned into that form by Piped(). Data values of the
+// machine (BIOS vendor, disk sizes, process ids) are not pinned, so these
+// tests hold on Windows as well as under Wine.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+
+namespace {
+
+const std::string kLineEnd = "\r\r\n";
+
+std::string Piped(const std::string& text) {
+  std::string piped;
+  for (const char c : text) {
+    if (c == '\n') {
+      piped += kLineEnd;
+    } else {
+      piped += c;
+    }
+  }
+  return piped;
+}
+
+std::string Banner() { return std::string("Tollix.exe ") + TOLLIX_EXPECTED_VERSION + kLineEnd; }
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+bool IsWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// Runs program (Tollix.exe unless given) and checks what must hold for every
+// run: it ran to its end, its lines all end the same way, and standard error
+// carries nothing but Wine's own notices.
+ChildRun RunProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
+  ChildRun run = RunChild(program, arguments);
+  EXPECT_EQ(run.failure, "");
+  std::string rest = run.out;
+  for (size_t at; (at = rest.find(kLineEnd)) != std::string::npos;) rest.erase(at, kLineEnd.size());
+  EXPECT_EQ(rest.find_first_of("\r\n"), std::string::npos) << "a line end other than CR CR LF in:\n" << run.out;
+  const bool endsWithLineEnd = run.out.size() >= kLineEnd.size() &&
+                               run.out.compare(run.out.size() - kLineEnd.size(), kLineEnd.size(), kLineEnd) == 0;
+  EXPECT_TRUE(run.out.empty() || endsWithLineEnd) << "output does not end with a whole line:\n" << run.out;
+  size_t lineStart = 0;
+  while (lineStart < run.err.size()) {
+    size_t lineEnd = run.err.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = run.err.size();
+    const std::string line = run.err.substr(lineStart, lineEnd - lineStart);
+    EXPECT_TRUE(line.empty() || line == "\r" || line.rfind("wine:", 0) == 0) << "unexpected on standard error: " << line;
+    lineStart = lineEnd + 1;
+  }
+  return run;
+}
+
+ChildRun RunTollix(const std::vector<std::wstring>& arguments) {
+  return RunProgram(DirectoryOfThisProgram() + L"Tollix.exe", arguments);
+}
+
+std::vector<std::string> Lines(const std::string& out) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at; (at = out.find(kLineEnd, start)) != std::string::npos; start = at + kLineEnd.size()) {
+    lines.push_back(out.substr(start, at - start));
+  }
+  return lines;
+}
+
+// The objects of a list-layout run: the banner, then each object's lines
+// behind an empty line, then one more empty line.
+std::vector<std::vector<std::string>> ListObjects(const std::string& out) {
+  const std::vector<std::string> lines = Lines(out);
+  std::vector<std::vector<std::string>> objects;
+  EXPECT_GE(lines.size(), 2u) << out;
+  if (lines.size() < 2) return objects;
+  EXPECT_EQ(lines[0] + kLineEnd, Banner());
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines.back(), "");
+  for (size_t i = 2; i < lines.size(); ++i) {
+    if (lines[i].empty()) {
+      EXPECT_FALSE(lines[i - 1].empty()) << "two empty lines in a row:\n" << out;
+      continue;
+    }
+    if (lines[i - 1].empty()) objects.emplace_back();
+    objects.back().push_back(lines[i]);
+  }
+  return objects;
+}
+
+// name=value lines by lower-cased name; a line without "=" is kept whole
+// under its own text.
+std::map<std::string, std::string> Properties(const std::vector<std::string>& lines) {
+  std::map<std::string, std::string> properties;
+  for (const std::string& line : lines) {
+    const size_t equals = line.find('=');
+    properties[Lower(line.substr(0, equals))] = equals == std::string::npos ? line : line.substr(equals + 1);
+  }
+  return properties;
+}
+
+std::vector<std::string> Names(const std::vector<std::string>& lines) {
+  std::vector<std::string> names;
+  for (const std::string& line : lines) names.push_back(line.substr(0, line.find('=')));
+  return names;
+}
+
+std::string Joined(const std::vector<std::string>& parts, const char* separator) {
+  std::string joined;
+  for (const std::string& part : parts) joined += (joined.empty() ? "" : separator) + part;
+  return joined;
+}
+
+std::string RunFailure(const std::string& nameSpace, const std::string& query) {
+  return "ERROR: Failed to run " + nameSpace + "\\" + query + kLineEnd;
+}
+
+std::string Usage() {
+  return Piped(std::string("Tollix.exe ") + TOLLIX_EXPECTED_VERSION +
+               ", Veltra Quorin WMI console tool.\n"
+               "Usage: Tollix [arguments...] \n"
+               "\n  Arguments:\n"
+               "     /WQL:       Must, indicate the WQL command. \n"
+               "     /namespace: Optional, indicate the namespace. (Default: root\\cimv2) \n"
+               "     /set:       Optional, indicate the new value. \n"
+               "     /call:      Optional, indicate the method name. \n"
+               "     /args:      Optional, arguments of /call or /set. \n"
+               "\n Optional advanced switch:\n"
+               "     /debugdisplay      Show more debug information.\n"
+               "     /showAllProperties Show all properties including __path ...etc \n"
+               "     /HexMatrix         Show UINT8 byte array in matrix \n"
+               "     /format:list|csv   The format to show result. (Default: list) \n"
+               "\n  Example of query:\n"
+               "     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \n"
+               "     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \n"
+               "     Tollix.exe /namespace:root\\wmi /WQL:\"select Instancename,__Path from WmiMonitorDescriptorMethods\" /showAllProperties \n"
+               "\n  Example of set:\n"
+               "     Tollix.exe /WQL:\"select * from Win32_LogicalDisk where DeviceID = 'X:'\" /set:\"VolumeName\" /args:\"NewLabel\" \n"
+               "\n  Example of method call:\n"
+               "     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorDescriptorMethods where InstanceName like 'DISPLAY\\\\%%'\" /call:\"WmiGetMonitorRawEEdidV1Block\" /args:\"0\" /HexMatrix \n"
+               "     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName like 'DISPLAY\\\\%%'\" /call:\"WmiSetBrightness\" /args:\"50,1000\" \n"
+               "     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName='DISPLAY\\\\CMN13A8\\\\5&92cad76&0&UID256_0'\" /call:\"WmiSetBrightness\" /args:\"10,1000\" \n");
+}
+
+// ---------------------------------------------------------------------------
+// Command line: answered before WMI is touched.
+
+TEST(EndToEndCommandLine, HelpKeysPrintTheUsageTextAndSucceed) {
+  const std::vector<std::vector<std::wstring>> requests = {
+      {L"/?"},
+      {L"-HELP"},
+      // Scanning is loose: a help key inside a query still asks for help.
+      {L"/wql:select * from win32_bios where name = '/?'", L"/format:csv"},
+  };
+  for (size_t i = 0; i < requests.size(); ++i) {
+    SCOPED_TRACE("request " + std::to_string(i));
+    const ChildRun run = RunTollix(requests[i]);
+    EXPECT_EQ(run.out, Usage());
+    EXPECT_EQ(run.exitCode, 0u);
+  }
+}
+
+TEST(EndToEndCommandLine, RefusedRequestsExitOneWithTheirMessage) {
+  ChildRun run = RunTollix({});
+  EXPECT_EQ(run.out, Piped("ERROR: /WQL is lost\n\n\n") + Usage());
+  EXPECT_EQ(run.exitCode, 1u);
+
+  run = RunTollix({L"/hexmatrix", L"/format:csv", L"/wql:select * from win32_bios"});
+  EXPECT_EQ(run.out, Piped("ERROR: /hexmatrix is exclusive to /format:csv\n"));
+  EXPECT_EQ(run.exitCode, 1u);
+
+  run = RunTollix({L"/wql:select volumename from win32_logicaldisk", L"/set:VolumeName", L"/args:x"});
+  EXPECT_EQ(run.out, Banner() + Piped("ERROR: \"select * \" is MUST for /SET\n"));
+  EXPECT_EQ(run.exitCode, 1u);
+}
+
+// ---------------------------------------------------------------------------
+// GET
+
+TEST(EndToEndGet, BiosInListAndCsvLayoutsWithAndWithoutSystemProperties) {
+  const ChildRun list = RunTollix({L"/WQL:SELECT * FROM Win32_BIOS"});
+  EXPECT_EQ(list.exitCode, 0u);
+  const std::vector<std::vector<std::string>> objects = ListObjects(list.out);
+  ASSERT_EQ(objects.size(), 1u) << list.out;
+  const std::regex propertyLine("[A-Za-z][A-Za-z0-9_]*=.*");
+  for (const std::string& line : objects[0]) EXPECT_TRUE(std::regex_match(line, propertyLine)) << line;
+  EXPECT_EQ(Properties(objects[0]).count("manufacturer"), 1u);
+
+  // System properties come on request only, and add lines without changing
+  // the others.
+  const ChildRun all = RunTollix({L"/wql:select * from win32_bios", L"/showallproperties"});
+  EXPECT_EQ(all.exitCode, 0u);
+  const std::vector<std::vector<std::string>> allObjects = ListObjects(all.out);
+  ASSERT_EQ(allObjects.size(), 1u) << all.out;
+  EXPECT_EQ(Properties(allObjects[0])["__class"], "Win32_BIOS");
+  EXPECT_EQ(Properties(allObjects[0]).count("__path"), 1u);
+  std::vector<std::string> withoutSystem;
+  for (const std::string& line : allObjects[0]) {
+    if (line.rfind("__", 0) != 0) withoutSystem.push_back(line);
+  }
+  EXPECT_EQ(withoutSystem, objects[0]);
+
+  // CSV: the header names the same properties in the same order, no empty lines.
+  const ChildRun csv = RunTollix({L"/wql:select * from win32_bios", L"/format:csv"});
+  EXPECT_EQ(csv.exitCode, 0u);
+  const std::vector<std::string> csvLines = Lines(csv.out);
+  ASSERT_EQ(csvLines.size(), 3u) << csv.out;
+  EXPECT_EQ(csvLines[0] + kLineEnd, Banner());
+  EXPECT_EQ(csvLines[1], "Node," + Joined(Names(objects[0]), ","));
+  EXPECT_EQ(csvLines[2].rfind("LOCALHOST,", 0), 0u) << csvLines[2];
+}
+
+TEST(EndToEndGet, ByteArrayOfTheSystemSidAsMatrixListAndCsv) {
+  // The well-known SID S-1-5-18 has the same twelve bytes everywhere.
+  const std::wstring query = L"/wql:select * from win32_sid where sid = 'S-1-5-18'";
+  ChildRun run = RunTollix({query, L"/hexmatrix"});
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_NE(run.out.find(Piped("\nBinaryRepresentation={\n"
+                               "\t   0    1    2    3    4    5    6    7    8    9\n"
+                               "0:\t0x01,0x01,0x00,0x00,0x00,0x00,0x00,0x05,0x12,0x00\n"
+                               "1:\t0x00,0x00}\n")),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(Piped("\nSidLength=12\n")), std::string::npos) << run.out;
+  ASSERT_EQ(ListObjects(run.out).size(), 1u);
+
+  run = RunTollix({query});
+  EXPECT_NE(run.out.find(Piped("\nBinaryRepresentation={1,1,0,0,0,0,0,5,18,0,0,0}\n")), std::string::npos) << run.out;
+
+  run = RunTollix({query, L"/format:csv"});
+  EXPECT_EQ(run.exitCode, 0u);
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  EXPECT_EQ(lines[1].rfind("Node,", 0), 0u);
+  EXPECT_NE(lines[1].find(",BinaryRepresentation,"), std::string::npos);
+  EXPECT_NE(lines[2].find(",{1;1;0;0;0;0;0;5;18;0;0;0},"), std::string::npos) << lines[2];
+}
+
+TEST(EndToEndGet, SeveralLogicalDisksInListAndCsvLayouts) {
+  const ChildRun list = RunTollix({L"/wql:select * from win32_logicaldisk"});
+  EXPECT_EQ(list.exitCode, 0u);
+  const std::vector<std::vector<std::string>> objects = ListObjects(list.out);
+  // Wine always has C: and Z:; a Windows machine has at least C:.
+  ASSERT_GE(objects.size(), IsWine() ? 2u : 1u) << list.out;
+  for (const std::vector<std::string>& object : objects) {
+    EXPECT_EQ(Names(object), Names(objects[0]));
+    EXPECT_EQ(Properties(object)["deviceid"].size(), 2u) << Joined(object, "\n");
+  }
+
+  const ChildRun csv = RunTollix({L"/wql:select * from win32_logicaldisk", L"/format:csv", L"/showallproperties"});
+  EXPECT_EQ(csv.exitCode, 0u);
+  const std::vector<std::string> lines = Lines(csv.out);
+  ASSERT_EQ(lines.size(), 2 + objects.size()) << csv.out;
+  EXPECT_EQ(lines[0] + kLineEnd, Banner());
+  EXPECT_EQ(lines[1].rfind("Node,__GENUS,", 0), 0u) << lines[1];
+  EXPECT_NE(lines[1].find(Joined(Names(objects[0]), ",")), std::string::npos) << lines[1];
+  for (size_t i = 2; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].rfind("LOCALHOST,", 0), 0u) << lines[i];
+    EXPECT_NE(lines[i].find(",Win32_LogicalDisk,"), std::string::npos) << lines[i];
+  }
+}
+
+TEST(EndToEndGet, FailedQueriesExitOneAndNoResultsExitZero) {
+  ChildRun run = RunTollix({L"/namespace:ROOT\\NoSuchSpace", L"/wql:select * from win32_bios"});
+  EXPECT_EQ(run.out, Banner() + Piped("ERROR: Failed to connect. Error code = 0x8004100e\n") +
+                         RunFailure("root\\nosuchspace", "select * from win32_bios"));
+  EXPECT_EQ(run.exitCode, 1u);
+
+  // A syntax error surfaces either at ExecQuery or at the first Next.
+  run = RunTollix({L"/wql:select * frm win32_bios"});
+  const std::regex badQuery(
+      "Tollix\\.exe [^\r\n]*\r\r\n"
+      "(ERROR: Failed to execute query|\r\r\nERROR: Failed to get next object)\\. Error code = 0x8[0-9a-f]{7}\r\r\n");
+  EXPECT_TRUE(std::regex_search(run.out, badQuery, std::regex_constants::match_continuous)) << run.out;
+  EXPECT_EQ(Lines(run.out).back() + kLineEnd, RunFailure("root\\cimv2", "select * frm win32_bios"));
+  EXPECT_EQ(run.exitCode, 1u);
+
+  const std::wstring noDisk = L"/wql:select * from win32_logicaldisk where deviceid = 'nosuchdisk'";
+  run = RunTollix({noDisk});
+  EXPECT_EQ(run.out, Banner() + kLineEnd);
+  EXPECT_EQ(run.exitCode, 0u);
+  run = RunTollix({noDisk, L"/format:csv"});
+  EXPECT_EQ(run.out, Banner());
+  EXPECT_EQ(run.exitCode, 0u);
+  // SET over no results changes nothing and reports no success.
+  run = RunTollix({noDisk, L"/set:VolumeName", L"/args:NewLabel"});
+  EXPECT_EQ(run.out, Banner() + kLineEnd);
+  EXPECT_EQ(run.exitCode, 0u);
+}
+
+// Removes a directory and the files put in it.
+struct ScratchDirectory {
+  std::wstring path;
+  std::vector<std::wstring> files;
+  ~ScratchDirectory() {
+    for (const std::wstring& file : files) DeleteFileW(file.c_str());
+    RemoveDirectoryW(path.c_str());
+  }
+};
+
+TEST(EndToEndGet, NonAsciiTextReachesThePipeAsUtf8) {
+  // A copy of Tollix under a name with an accented letter and a CJK character
+  // finds its own process, whose caption is that name.
+  wchar_t temp[MAX_PATH + 1] = {};
+  ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
+  ScratchDirectory scratch;
+  scratch.path = std::wstring(temp) + L"tollix_e2e_" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(scratch.path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::wstring copy = scratch.path + L"\\tollix \u00e9\u4e2d.exe";
+  ASSERT_TRUE(CopyFileW((DirectoryOfThisProgram() + L"Tollix.exe").c_str(), copy.c_str(), FALSE));
+  scratch.files.push_back(copy);
+
+  const ChildRun run =
+      RunProgram(copy, {L"/wql:select caption from win32_process where caption = 'tollix \u00e9\u4e2d.exe'"});
+  EXPECT_EQ(run.out, Banner() + Piped("\nCaption=tollix \xC3\xA9\xE4\xB8\xAD.exe\n\n"));
+  EXPECT_EQ(run.exitCode, 0u);
+}
+
+// ---------------------------------------------------------------------------
+// CALL
+
+const std::wstring kExplorer = L"/wql:select * from win32_process where caption = 'explorer.exe'";
+
+// Explorer.exe runs in every desktop session; Wine starts it with the desktop
+// window.
+bool ExplorerIsRunning() {
+  GetDesktopWindow();
+  const ChildRun run = RunTollix({kExplorer, L"/format:csv"});
+  return Lines(run.out).size() > 1;
+}
+
+TEST(EndToEndCall, CreateProcessOnExplorerInListAndCsvLayouts) {
+  if (!ExplorerIsRunning()) GTEST_SKIP() << "no explorer.exe in this session";
+  const ChildRun list = RunTollix({kExplorer, L"/call:Create", L"/args:cmd /c exit"});
+  EXPECT_EQ(list.exitCode, 0u);
+  const std::vector<std::vector<std::string>> objects = ListObjects(list.out);
+  ASSERT_GE(objects.size(), 1u) << list.out;
+  for (const std::vector<std::string>& object : objects) {
+    ASSERT_EQ(object.size(), 3u) << list.out;
+    EXPECT_EQ(object.back(), "CALL Success.");
+    std::map<std::string, std::string> out = Properties(object);
+    EXPECT_TRUE(std::regex_match(out["processid"], std::regex("[1-9][0-9]*"))) << list.out;
+    EXPECT_EQ(out["returnvalue"], "0");
+  }
+
+  // The header comes once, before the first output; each call adds one data
+  // line and its success line.
+  const ChildRun csv = RunTollix({kExplorer, L"/call:Create", L"/args:cmd /c exit", L"/format:csv"});
+  EXPECT_EQ(csv.exitCode, 0u);
+  const std::vector<std::string> lines = Lines(csv.out);
+  ASSERT_EQ(lines.size(), 2 + 2 * objects.size()) << csv.out;
+  EXPECT_TRUE(lines[1] == "Node,ProcessId,ReturnValue" || lines[1] == "Node,ReturnValue,ProcessId") << lines[1];
+  const std::regex dataLine(lines[1] == "Node,ProcessId,ReturnValue" ? "LOCALHOST,[1-9][0-9]*,0" : "LOCALHOST,0,[1-9][0-9]*");
+  for (size_t i = 2; i < lines.size(); i += 2) {
+    EXPECT_TRUE(std::regex_match(lines[i], dataLine)) << lines[i];
+    EXPECT_EQ(lines[i + 1], "CALL Success.");
+  }
+}
+
+TEST(EndToEndCall, MethodWithoutInputParameters) {
+  if (!ExplorerIsRunning()) GTEST_SKIP() << "no explorer.exe in this session";
+  // Only commas: no values, so the method runs without an input object.
+  ChildRun run = RunTollix({kExplorer, L"/call:GetOwner", L"/args:,"});
+  EXPECT_EQ(run.exitCode, 0u);
+  const std::vector<std::vector<std::string>> objects = ListObjects(run.out);
+  ASSERT_GE(objects.size(), 1u) << run.out;
+  std::map<std::string, std::string> out = Properties(objects[0]);
+  EXPECT_EQ(out["returnvalue"], "0");
+  EXPECT_FALSE(out["user"].empty()) << run.out;
+  EXPECT_EQ(out.count("domain"), 1u) << run.out;
+  EXPECT_EQ(objects[0].back(), "CALL Success.");
+
+  // A value for a method that takes none is refused before the method runs.
+  run = RunTollix({kExplorer, L"/call:GetOwner", L"/args:x"});
+  EXPECT_EQ(run.out, Banner() + Piped("\nERROR: Method GetOwner has no input parameters.\n") +
+                         RunFailure("root\\cimv2", "select * from win32_process where caption = 'explorer.exe'"));
+  EXPECT_EQ(run.exitCode, 1u);
+}
+
+TEST(EndToEndCall, RefusedArgumentIsReportedAndTheCallGoesOn) {
+  const ChildRun run = RunTollix({L"/wql:select * from stdregprov", L"/call:GetStringValue",
+                                  L"/args:2147483650,SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion,CurrentBuildNumber"});
+  EXPECT_EQ(run.exitCode, 0u);
+  const std::vector<std::vector<std::string>> objects = ListObjects(run.out);
+  ASSERT_EQ(objects.size(), 1u) << run.out;
+  std::vector<std::string> lines = objects[0];
+  // Windows converts the text to the registry root; Wine refuses it for its
+  // sint32 parameter, and the parameter keeps its default.
+  const std::string refused = "ERROR: Failed to put method argument [hDefKey]=[2147483650]. Error code = 0x80041005";
+  const bool wasRefused = lines.front() == refused;
+  if (wasRefused) lines.erase(lines.begin());
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  EXPECT_EQ(lines.back(), "CALL Success.");
+  std::map<std::string, std::string> out = Properties(lines);
+  EXPECT_TRUE(std::regex_match(out["returnvalue"], std::regex("[0-9]+"))) << run.out;
+  EXPECT_EQ(out.count("svalue"), 1u) << run.out;
+  if (!wasRefused) {
+    EXPECT_EQ(out["returnvalue"], "0");
+    EXPECT_TRUE(std::regex_match(out["svalue"], std::regex("[0-9]+"))) << run.out;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// SET
+
+const std::wstring kDiskC = L"/wql:select * from win32_logicaldisk where deviceid = 'c:'";
+
+TEST(EndToEndSet, VolumeLabelIsPutAndWrittenBack) {
+  // On Windows this would relabel the system disk.
+  if (!IsWine()) GTEST_SKIP() << "changes the label of C: outside Wine";
+  const ChildRun run = RunTollix({kDiskC, L"/set:VolumeName", L"/args:NewLabel"});
+  const std::string shown = Banner() + Piped("\nVolumeName=NewLabel\n");
+  ASSERT_EQ(run.out.substr(0, shown.size()), shown) << run.out;
+  const std::string rest = run.out.substr(shown.size());
+  // Wine accepts the Put but refuses every PutInstance.
+  if (rest == Piped("SET Success.\n\n")) {
+    EXPECT_EQ(run.exitCode, 0u);
+  } else {
+    EXPECT_EQ(rest, Piped("ERROR: Failed to PutInstance. Error code = 0x80041001\n") +
+                        RunFailure("root\\cimv2", "select * from win32_logicaldisk where deviceid = 'c:'"));
+    EXPECT_EQ(run.exitCode, 1u);
+  }
+}
+
+TEST(EndToEndSet, UnknownPropertyAndUnconvertibleValueFailTheRun) {
+  const std::string failed = RunFailure("root\\cimv2", "select * from win32_logicaldisk where deviceid = 'c:'");
+  const std::regex errorCode("0x8[0-9a-f]{7}");
+  struct Case {
+    std::wstring key;
+    std::wstring value;
+    std::string message;
+  };
+  for (const Case& c : {Case{L"NoSuchProp", L"x", "ERROR: Failed to get original value of [NoSuchProp]. Error code = "},
+                        Case{L"Size", L"lots", "ERROR: Failed to put value as [Size]. Error code = "}}) {
+    const ChildRun run = RunTollix({kDiskC, L"/set:" + c.key, L"/args:" + c.value});
+    const std::string start = Banner() + kLineEnd + c.message;
+    ASSERT_EQ(run.out.substr(0, start.size()), start) << run.out;
+    const std::string rest = run.out.substr(start.size());
+    ASSERT_GT(rest.size(), 10 + kLineEnd.size());
+    EXPECT_TRUE(std::regex_match(rest.substr(0, 10), errorCode)) << run.out;
+    EXPECT_EQ(rest.substr(10), kLineEnd + failed);
+    EXPECT_EQ(run.exitCode, 1u);
+  }
+}
+
+}  // namespace

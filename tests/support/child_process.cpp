@@ -1,0 +1,155 @@
+#include "support/child_process.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace {
+
+// Owns one kernel handle and closes it.
+class Handle {
+ public:
+  Handle() = default;
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  ~Handle() { Reset(); }
+  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  HANDLE Get() const { return handle_; }
+  HANDLE* Put() {
+    Reset();
+    return &handle_;
+  }
+  bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  void Reset() {
+    if (Valid()) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+std::string LastErrorText(const char* what) { return std::string(what) + " failed, error " + std::to_string(GetLastError()); }
+
+// A pipe whose write end the child inherits and whose read end stays here.
+bool MakeOutputPipe(Handle& readEnd, Handle& writeEnd) {
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  if (!CreatePipe(readEnd.Put(), writeEnd.Put(), &inheritable, 0)) return false;
+  return SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0) != 0;
+}
+
+void ReadUntilEnd(HANDLE pipe, std::string& sink) {
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) && got > 0) sink.append(buffer, got);
+}
+
+}  // namespace
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+  // Backslashes are literal unless they precede a quote: then each one is
+  // doubled, and the quote itself is escaped. The closing quote counts too.
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == L'"') {
+      quoted.append(backslashes * 2 + 1, L'\\');
+    } else {
+      quoted.append(backslashes, L'\\');
+    }
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted.push_back(L'"');
+  return quoted;
+}
+
+ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments, unsigned long timeoutMs) {
+  ChildRun run;
+  std::wstring commandLine = QuoteArgument(program);
+  for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+
+  Handle outRead, outWrite, errRead, errWrite;
+  if (!MakeOutputPipe(outRead, outWrite) || !MakeOutputPipe(errRead, errWrite)) {
+    run.failure = LastErrorText("CreatePipe");
+    return run;
+  }
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  Handle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
+                           nullptr));
+  if (!input.Valid()) {
+    run.failure = LastErrorText("Opening NUL");
+    return run;
+  }
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input.Get();
+  startup.hStdOutput = outWrite.Get();
+  startup.hStdError = errWrite.Get();
+  PROCESS_INFORMATION info = {};
+  std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+  mutableLine.push_back(L'\0');
+  if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &info)) {
+    run.failure = LastErrorText("CreateProcessW");
+    return run;
+  }
+  Handle process(info.hProcess);
+  Handle thread(info.hThread);
+  // Only the child may hold the write ends now, so the reads end when it does.
+  outWrite.Reset();
+  errWrite.Reset();
+  input.Reset();
+
+  // Both streams are drained while the child runs, so a full pipe never
+  // blocks it.
+  std::thread errReader(ReadUntilEnd, errRead.Get(), std::ref(run.err));
+  std::thread outReader(ReadUntilEnd, outRead.Get(), std::ref(run.out));
+  if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process.Get(), 255);
+    WaitForSingleObject(process.Get(), INFINITE);
+    run.failure = "the child did not finish within " + std::to_string(timeoutMs) + " ms";
+  }
+  outReader.join();
+  errReader.join();
+  DWORD exitCode = 0;
+  if (!GetExitCodeProcess(process.Get(), &exitCode) && run.failure.empty()) {
+    run.failure = LastErrorText("GetExitCodeProcess");
+  }
+  run.exitCode = exitCode;
+  return run;
+}
+
+std::wstring DirectoryOfThisProgram() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return L".\\";
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}

@@ -1,0 +1,26 @@
+// Starts a program as a child process and collects what it writes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ChildRun {
+  std::string failure;         // why the child could not be run; empty when it ran
+  unsigned long exitCode = 0;  // the child's exit code
+  std::string out;             // standard output, byte for byte
+  std::string err;             // standard error, byte for byte
+};
+
+// Quotes one argument so that the child's command-line parser (the C runtime's
+// or CommandLineToArgvW) gives back exactly the same text.
+std::wstring QuoteArgument(const std::wstring& argument);
+
+// Runs program with the given arguments (argument 0, the program path, is added
+// here), standard input reading from NUL and both output streams captured
+// through pipes. A child that runs longer than timeoutMs is stopped and
+// reported as a failure.
+ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                  unsigned long timeoutMs = 90000);
+
+// The directory holding the running executable, with a trailing backslash.
+std::wstring DirectoryOfThisProgram();
