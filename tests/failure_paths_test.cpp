@@ -1,0 +1,128 @@
+// Every WMI operation a run reaches is made to fail in turn, in GET, SET and
+// CALL runs. Each failure must print its own message, stop everything after
+// it, give back every interface, stop COM exactly once and fail the run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/fake_wmi_access.h"
+#include "support/run_capture.h"
+#include "support/values.h"
+
+namespace {
+
+constexpr HRESULT kInjected = static_cast<HRESULT>(0x8004106C);  // WBEM_E_QUOTA_VIOLATION
+
+void Populate(FakeWmiAccess& wmi) {
+  wmi.AddResult(L"Win32_Panel", L"\\\\.\\root\\cimv2:Win32_Panel.Id=1")
+      .Add(L"Name", StringValue(L"panel"))
+      .Add(L"Levels", IntegerArray(VT_I4, {10, 20}), CIM_SINT32 | CIM_FLAG_ARRAY);
+  FakeMethod& dim = wmi.AddMethod(L"Win32_Panel", L"Dim");
+  dim.inputs.Add(L"Level", NullValue(), CIM_UINT32).Add(L"Timeout", NullValue(), CIM_UINT32);
+  dim.run = [](const FakeObject&) {
+    FakeObject out;
+    out.Add(L"Codes", IntegerArray(VT_I4, {0, 1}), CIM_SINT32 | CIM_FLAG_ARRAY);
+    return std::optional<FakeObject>(out);
+  };
+}
+
+struct Mode {
+  const wchar_t* name;
+  std::vector<std::wstring> arguments;
+  // The message for a failure of the operation's first call; an empty text
+  // marks a failure that is reported and passed over.
+  std::map<WmiOp, std::wstring> messages;
+};
+
+std::wstring Message(const wchar_t* what) {
+  return std::wstring(L"ERROR: ") + what + L". Error code = 0x8004106c\r\n";
+}
+
+std::vector<Mode> Modes() {
+  const std::map<WmiOp, std::wstring> startUp = {
+      {WmiOp::InitializeCom, Message(L"Failed to initialize COM library")},
+      {WmiOp::InitializeSecurity, Message(L"Failed to initialize security")},
+      {WmiOp::CreateLocator, Message(L"Failed to create IWbemLocator object")},
+      {WmiOp::ConnectServer, Message(L"Failed to connect")},
+      {WmiOp::SetProxyBlanket, Message(L"Failed to set proxy blanket")},
+      {WmiOp::ExecQuery, Message(L"Failed to execute query")},
+      {WmiOp::Next, Message(L"Failed to get next object")},
+  };
+  Mode get{L"GET", {L"/wql:select * from win32_panel"}, startUp};
+  get.messages[WmiOp::GetNames] = Message(L"Failed to get names");
+  get.messages[WmiOp::Get] = Message(L"Failed to get");
+  for (WmiOp op : {WmiOp::ArrayLowerBound, WmiOp::ArrayUpperBound, WmiOp::ArrayElement}) {
+    get.messages[op] = Message(L"Failed to read array");
+  }
+
+  Mode set{L"SET", {L"/wql:select * from win32_panel", L"/set:Name", L"/args:lamp"}, startUp};
+  set.messages[WmiOp::Get] = Message(L"Failed to get original value of [Name]");
+  set.messages[WmiOp::Put] = Message(L"Failed to put value as [Name]");
+  set.messages[WmiOp::PutInstance] = Message(L"Failed to PutInstance");
+
+  Mode call{L"CALL", {L"/wql:select * from win32_panel", L"/call:Dim", L"/args:40,9"}, startUp};
+  call.messages[WmiOp::GetClass] = Message(L"Failed to get object");
+  call.messages[WmiOp::GetMethod] = Message(L"Failed to get method");
+  call.messages[WmiOp::SpawnInstance] = Message(L"Failed to Spawn Instance");
+  call.messages[WmiOp::Get] = Message(L"Failed to get __PATH");
+  call.messages[WmiOp::GetNames] = Message(L"Failed to get method parameter names");
+  call.messages[WmiOp::ExecMethod] = Message(L"Failed to execute method");
+  call.messages[WmiOp::Put] = L"";
+  for (WmiOp op : {WmiOp::ArrayLowerBound, WmiOp::ArrayUpperBound, WmiOp::ArrayElement}) {
+    call.messages[op] = Message(L"Failed to read array");
+  }
+  return {get, set, call};
+}
+
+TEST(FailurePaths, EveryReachedOperationFailsCleanly) {
+  for (const Mode& mode : Modes()) {
+    FakeWmiAccess clean;
+    Populate(clean);
+    const RunResult baseline = RunTollix(clean, mode.arguments);
+    ASSERT_EQ(baseline.exitCode, 0) << mode.name << baseline.output;
+
+    std::vector<WmiOp> reached = clean.log;
+    std::sort(reached.begin(), reached.end());
+    reached.erase(std::unique(reached.begin(), reached.end()), reached.end());
+    reached.erase(std::remove(reached.begin(), reached.end(), WmiOp::UninitializeCom), reached.end());
+
+    for (WmiOp op : reached) {
+      SCOPED_TRACE(std::wstring(mode.name) + L" " + WmiOpName(op));
+      const auto expected = mode.messages.find(op);
+      ASSERT_NE(expected, mode.messages.end()) << "no expectation for an operation the run reaches";
+
+      FakeWmiAccess wmi;
+      Populate(wmi);
+      wmi.FailAt(op, 1, kInjected);
+      const RunResult run = RunTollix(wmi, mode.arguments);
+      const int comStarted = op == WmiOp::InitializeCom ? 0 : 1;
+      EXPECT_EQ(wmi.Calls(WmiOp::UninitializeCom), comStarted);
+      EXPECT_EQ(wmi.LiveHandles(), 0);
+
+      if (expected->second.empty()) {  // reported, and the run goes on
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_NE(run.output.find(L"Error code = 0x8004106c\r\n"), std::wstring::npos);
+        continue;
+      }
+      EXPECT_EQ(run.exitCode, 1);
+      const std::wstring ending = expected->second + L"ERROR: Failed to run root\\cimv2\\" +
+                                  mode.arguments[0].substr(5) + L"\r\n";
+      ASSERT_GE(run.output.size(), ending.size());
+      EXPECT_EQ(run.output.substr(run.output.size() - ending.size()), ending);
+      EXPECT_EQ(run.output.find(L"Success."), std::wstring::npos);
+
+      // After the failed call only COM's shutdown may follow.
+      const auto failed = std::find(wmi.log.begin(), wmi.log.end(), op);
+      ASSERT_NE(failed, wmi.log.end());
+      const std::vector<WmiOp> after(failed + 1, wmi.log.end());
+      EXPECT_EQ(after, std::vector<WmiOp>(comStarted, WmiOp::UninitializeCom));
+      EXPECT_TRUE(wmi.executed.empty());
+      EXPECT_TRUE(wmi.written.empty());
+    }
+  }
+}
+
+}  // namespace
