@@ -10,14 +10,21 @@ std::wstring GetProductVersion() {
   // The misspelling is the program's established fallback text; scripts may
   // match on it.
   const std::wstring fallback = L"Unkonwn";
-  wchar_t path[MAX_PATH] = {};
-  const DWORD pathLength = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (pathLength == 0 || pathLength >= MAX_PATH) return fallback;
+  // Installed deep enough, the program's own path is longer than MAX_PATH;
+  // the version is still there to read.
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return fallback;
+    if (length < path.size()) break;
+    if (path.size() >= 32768) return fallback;
+    path.resize(path.size() * 2);
+  }
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  const DWORD size = GetFileVersionInfoSizeW(path.data(), &ignored);
   if (size == 0) return fallback;
   std::vector<BYTE> block(size);
-  if (!GetFileVersionInfoW(path, 0, size, block.data())) return fallback;
+  if (!GetFileVersionInfoW(path.data(), 0, size, block.data())) return fallback;
   void* value = nullptr;
   UINT valueChars = 0;
   if (!VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\ProductVersion", &value, &valueChars) ||
