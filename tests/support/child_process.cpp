@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace {
@@ -50,10 +48,16 @@ bool MakeOutputPipe(Handle& readEnd, Handle& writeEnd) {
   return SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0) != 0;
 }
 
-void ReadUntilEnd(HANDLE pipe, std::string& sink) {
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) && got > 0) sink.append(buffer, got);
+// Moves whatever the pipe holds into sink without blocking.
+void DrainAvailable(HANDLE pipe, std::string& sink) {
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) return;
+    std::string buffer(available, '\0');
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer.data(), available, &got, nullptr)) return;
+    sink.append(buffer.data(), got);
+  }
 }
 
 }  // namespace
@@ -122,16 +126,22 @@ ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& 
   input.Reset();
 
   // Both streams are drained while the child runs, so a full pipe never
-  // blocks it.
-  std::thread errReader(ReadUntilEnd, errRead.Get(), std::ref(run.err));
-  std::thread outReader(ReadUntilEnd, outRead.Get(), std::ref(run.out));
-  if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process.Get(), 255);
-    WaitForSingleObject(process.Get(), INFINITE);
-    run.failure = "the child did not finish within " + std::to_string(timeoutMs) + " ms";
+  // blocks it. Once it has ended, what it wrote is all in the pipes: a process
+  // it started (Wine's desktop, say) may still hold the write ends, so the end
+  // of the child, not the end of the pipes, ends the reading.
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    const bool ended = WaitForSingleObject(process.Get(), 1) == WAIT_OBJECT_0;
+    DrainAvailable(outRead.Get(), run.out);
+    DrainAvailable(errRead.Get(), run.err);
+    if (ended) break;
+    if (GetTickCount64() > deadline) {
+      TerminateProcess(process.Get(), 255);
+      WaitForSingleObject(process.Get(), INFINITE);
+      run.failure = "the child did not finish within " + std::to_string(timeoutMs) + " ms";
+      break;
+    }
   }
-  outReader.join();
-  errReader.join();
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(process.Get(), &exitCode) && run.failure.empty()) {
     run.failure = LastErrorText("GetExitCodeProcess");
