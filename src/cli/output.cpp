@@ -11,7 +11,66 @@ namespace {
 
 std::function<void(std::wstring_view)> g_redirect;
 
+// Whether every conversion in `format` is "%ls" or "%%". Nearly every line
+// Tollix prints is made only of those, and values can be megabytes long.
+bool OnlyStringConversions(const wchar_t* format) {
+  for (const wchar_t* p = format; *p != 0; ++p) {
+    if (*p != L'%') continue;
+    if (p[1] == L'%') {
+      ++p;
+    } else if (p[1] == L'l' && p[2] == L's') {
+      p += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+const wchar_t* StringArgument(const wchar_t* value) { return value != nullptr ? value : L"(null)"; }
+
+// Fills in "%ls" and "%%" by appending directly: the same text vswprintf gives
+// (a string up to its first zero, "(null)" for a null pointer), without
+// formatting it into a scratch buffer first and copying it again. The room is
+// made in one step, so a value of megabytes is copied once, not once per
+// doubling of the buffer.
+void AppendStrings(std::wstring& text, const wchar_t* format, va_list args) {
+  size_t length = wcslen(format);
+  va_list measure;
+  va_copy(measure, args);
+  for (const wchar_t* p = format; *p != 0; ++p) {
+    if (*p != L'%') continue;
+    if (p[1] != L'%') length += wcslen(StringArgument(va_arg(measure, const wchar_t*)));
+    ++p;
+  }
+  va_end(measure);
+  if (text.capacity() < text.size() + length) text.reserve(text.size() + length);
+
+  const wchar_t* literal = format;
+  const wchar_t* p = format;
+  while (*p != 0) {
+    if (*p != L'%') {
+      ++p;
+      continue;
+    }
+    text.append(literal, static_cast<size_t>(p - literal));
+    if (p[1] == L'%') {
+      text += L'%';
+      p += 2;
+    } else {
+      text += StringArgument(va_arg(args, const wchar_t*));
+      p += 3;
+    }
+    literal = p;
+  }
+  text.append(literal, static_cast<size_t>(p - literal));
+}
+
 void AppendFormatV(std::wstring& text, const wchar_t* format, va_list args) {
+  if (OnlyStringConversions(format)) {
+    AppendStrings(text, format, args);
+    return;
+  }
   // vswprintf reports "did not fit" with a negative result and no length, so
   // grow the scratch buffer until it fits. It is reused across calls.
   static thread_local std::vector<wchar_t> scratch(1024);
@@ -53,14 +112,37 @@ void WriteToConsole(const std::wstring& text) {
 
 // Files and pipes get UTF-8 without a BOM. Standard output stays in text mode,
 // so every LF still becomes CR LF on the way out, as scripts expect.
+// A long text is converted a piece at a time, so the bytes never need as much
+// memory again as the text; a piece never ends inside a surrogate pair, which
+// would turn the character into two replacement characters.
 void WriteAsUtf8(const std::wstring& text) {
+  // The C runtime leaves standard output unbuffered when it is a character
+  // device such as NUL (/dev/null under Wine), and Wine then writes it about
+  // a byte at a time, each a wineserver round trip: over a millisecond a line.
+  // A buffer of our own makes every destination cost one write per 64 KiB.
+  // setvbuf has to come before any other use of the stream; nothing else
+  // writes to it, and the flush covers it should that ever change.
+  static const bool buffered = [] {
+    fflush(stdout);
+    return setvbuf(stdout, nullptr, _IOFBF, 64 * 1024) == 0;
+  }();
+  (void)buffered;
+  constexpr size_t kPieceChars = 16384;
   static thread_local std::string bytes;
-  const int wideLength = static_cast<int>(text.size());
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return;
-  bytes.resize(static_cast<size_t>(needed));
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, bytes.data(), needed, nullptr, nullptr);
-  fwrite(bytes.data(), 1, bytes.size(), stdout);
+  const wchar_t* data = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    size_t piece = left > kPieceChars ? kPieceChars : left;
+    if (piece < left && IS_HIGH_SURROGATE(data[piece - 1])) --piece;
+    const int wideLength = static_cast<int>(piece);
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, data, wideLength, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return;
+    bytes.resize(static_cast<size_t>(needed));
+    WideCharToMultiByte(CP_UTF8, 0, data, wideLength, bytes.data(), needed, nullptr, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), stdout);
+    data += piece;
+    left -= piece;
+  }
 }
 
 }  // namespace

@@ -1,10 +1,40 @@
 #include "render/value_text.h"
 
-#include "cli/output.h"
 #include "cli/run_settings.h"
 #include "wmi/wmi_access.h"
 
 namespace {
+
+// Numbers are written digit by digit rather than through the printf family:
+// a large array holds millions of them, and a formatted print per element
+// costs many times the conversion itself. The text is the same as "%llu",
+// "%lld" and "0x%02x" give.
+void AppendUnsigned(unsigned long long number, std::wstring& text) {
+  wchar_t digits[20];
+  wchar_t* const end = digits + 20;
+  wchar_t* first = end;
+  do {
+    *--first = static_cast<wchar_t>(L'0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  text.append(first, static_cast<size_t>(end - first));
+}
+
+void AppendSigned(long long number, std::wstring& text) {
+  if (number < 0) {
+    text += L'-';
+    // Negated in unsigned arithmetic, so the smallest value has its text too.
+    AppendUnsigned(0ull - static_cast<unsigned long long>(number), text);
+  } else {
+    AppendUnsigned(static_cast<unsigned long long>(number), text);
+  }
+}
+
+void AppendHexByte(unsigned int byte, std::wstring& text) {
+  static constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
+  const wchar_t hex[4] = {L'0', L'x', kHexDigits[(byte >> 4) & 0xF], kHexDigits[byte & 0xF]};
+  text.append(hex, 4);
+}
 
 // CIM type codes that share their slot with no VARIANT type.
 constexpr int kCimDateTime = 101;
@@ -25,7 +55,9 @@ void AppendChar16(unsigned int code, std::wstring& text) {
 }
 
 void AppendUnknown(int typeCode, std::wstring& text) {
-  AppendFormat(text, L"!!UNSUPPORTED_CIM_UNKNOWN[%d]!!", typeCode);
+  text += L"!!UNSUPPORTED_CIM_UNKNOWN[";
+  AppendSigned(typeCode, text);
+  text += L"]!!";
 }
 
 // Texts for types whose values are never read. Returns false for readable types.
@@ -59,14 +91,12 @@ HRESULT AppendArrayElement(WmiAccess& wmi, SAFEARRAY* array, LONG index, int arr
     case VT_NULL:
       return S_OK;
     case VT_I2:
-      return AppendElement<SHORT>(wmi, array, index, text,
-                                  [](SHORT v, std::wstring& t) { AppendFormat(t, L"%d", static_cast<int>(v)); });
+      return AppendElement<SHORT>(wmi, array, index, text, [](SHORT v, std::wstring& t) { AppendSigned(v, t); });
     case VT_I1:
-      return AppendElement<signed char>(
-          wmi, array, index, text, [](signed char v, std::wstring& t) { AppendFormat(t, L"%d", static_cast<int>(v)); });
+      return AppendElement<signed char>(wmi, array, index, text,
+                                        [](signed char v, std::wstring& t) { AppendSigned(v, t); });
     case VT_I4:
-      return AppendElement<LONG>(
-          wmi, array, index, text, [](LONG v, std::wstring& t) { AppendFormat(t, L"%lld", static_cast<long long>(v)); });
+      return AppendElement<LONG>(wmi, array, index, text, [](LONG v, std::wstring& t) { AppendSigned(v, t); });
     case VT_BSTR: {
       Bstr element;
       const HRESULT hr = wmi.ArrayElement(array, index, element.put(), sizeof(BSTR));
@@ -81,22 +111,21 @@ HRESULT AppendArrayElement(WmiAccess& wmi, SAFEARRAY* array, LONG index, int arr
                                          [](VARIANT_BOOL v, std::wstring& t) { t += v ? L"TRUE" : L"FALSE"; });
     case VT_UI1:
       return AppendElement<BYTE>(wmi, array, index, text, [hexBytes](BYTE v, std::wstring& t) {
-        AppendFormat(t, hexBytes ? L"0x%02x" : L"%u", static_cast<unsigned>(v));
+        if (hexBytes) {
+          AppendHexByte(v, t);
+        } else {
+          AppendUnsigned(v, t);
+        }
       });
     case VT_UI2:
-      return AppendElement<USHORT>(
-          wmi, array, index, text, [](USHORT v, std::wstring& t) { AppendFormat(t, L"%u", static_cast<unsigned>(v)); });
+      return AppendElement<USHORT>(wmi, array, index, text, [](USHORT v, std::wstring& t) { AppendUnsigned(v, t); });
     case VT_UI4:
-      return AppendElement<ULONG>(wmi, array, index, text, [](ULONG v, std::wstring& t) {
-        AppendFormat(t, L"%llu", static_cast<unsigned long long>(v));
-      });
+      return AppendElement<ULONG>(wmi, array, index, text, [](ULONG v, std::wstring& t) { AppendUnsigned(v, t); });
     case VT_I8:
-      return AppendElement<LONGLONG>(
-          wmi, array, index, text, [](LONGLONG v, std::wstring& t) { AppendFormat(t, L"%lld", static_cast<long long>(v)); });
+      return AppendElement<LONGLONG>(wmi, array, index, text, [](LONGLONG v, std::wstring& t) { AppendSigned(v, t); });
     case VT_UI8:
-      return AppendElement<ULONGLONG>(wmi, array, index, text, [](ULONGLONG v, std::wstring& t) {
-        AppendFormat(t, L"%llu", static_cast<unsigned long long>(v));
-      });
+      return AppendElement<ULONGLONG>(wmi, array, index, text,
+                                      [](ULONGLONG v, std::wstring& t) { AppendUnsigned(v, t); });
     case kCimChar16:
       return AppendElement<USHORT>(wmi, array, index, text, [](USHORT v, std::wstring& t) { AppendChar16(v, t); });
     default:
@@ -110,16 +139,16 @@ HRESULT AppendArrayElement(WmiAccess& wmi, SAFEARRAY* array, LONG index, int arr
 void FormatValueText(const VARIANT& value, std::wstring& valueText) {
   switch (value.vt) {
     case VT_NULL: break;
-    case VT_I2: AppendFormat(valueText, L"%ld", static_cast<long>(value.iVal)); break;
-    case VT_I4: AppendFormat(valueText, L"%lld", static_cast<long long>(value.lVal)); break;
+    case VT_I2: AppendSigned(value.iVal, valueText); break;
+    case VT_I4: AppendSigned(value.lVal, valueText); break;
     case VT_BSTR: valueText += value.bstrVal ? value.bstrVal : L""; break;
     case VT_BOOL: valueText += value.boolVal ? L"TRUE" : L"FALSE"; break;
-    case VT_I1: AppendFormat(valueText, L"%d", static_cast<int>(static_cast<signed char>(value.cVal))); break;
-    case VT_UI1: AppendFormat(valueText, L"%u", static_cast<unsigned>(value.bVal)); break;
-    case VT_UI2: AppendFormat(valueText, L"%lu", static_cast<unsigned long>(value.uiVal)); break;
-    case VT_UI4: AppendFormat(valueText, L"%llu", static_cast<unsigned long long>(value.ulVal)); break;
-    case VT_I8: AppendFormat(valueText, L"%lld", static_cast<long long>(value.llVal)); break;
-    case VT_UI8: AppendFormat(valueText, L"%llu", static_cast<unsigned long long>(value.ullVal)); break;
+    case VT_I1: AppendSigned(static_cast<signed char>(value.cVal), valueText); break;
+    case VT_UI1: AppendUnsigned(value.bVal, valueText); break;
+    case VT_UI2: AppendUnsigned(value.uiVal, valueText); break;
+    case VT_UI4: AppendUnsigned(value.ulVal, valueText); break;
+    case VT_I8: AppendSigned(value.llVal, valueText); break;
+    case VT_UI8: AppendUnsigned(value.ullVal, valueText); break;
     case kCimChar16: AppendChar16(value.uiVal, valueText); break;
     default:
       if (!AppendFixedText(value.vt, valueText)) AppendUnknown(value.vt, valueText);
@@ -143,14 +172,25 @@ HRESULT FormatArrayText(WmiAccess& wmi, const VARIANT& value, std::wstring& valu
   if (FAILED(hr)) return hr;
 
   const bool matrix = settings.hexMatrix != 0;
+  // Byte arrays (firmware blobs, EDIDs, SIDs) are the ones that run to
+  // megabytes, and their text is at most 4 characters an element ("255,"),
+  // 6 in the matrix ("0xff," and a share of the row labels). Making that room
+  // at once spares the copies of a buffer growing by doubling.
+  if (arrayType - kArrayTypeFlag == VT_UI1 && upper >= lower) {
+    const size_t count = static_cast<size_t>(static_cast<long long>(upper) - lower + 1);
+    const size_t room = valueText.size() + 64 + count * (matrix ? 6 : 4);
+    if (valueText.capacity() < room) valueText.reserve(room);
+  }
   if (matrix) valueText += L"\r\n\t   0    1    2    3    4    5    6    7    8    9";
   const bool hexBytes = matrix;
-  const wchar_t* separator = settings.formatCsv ? L";" : L",";
+  const wchar_t separator = settings.formatCsv ? L';' : L',';
   for (long long k = lower; k <= upper; ++k) {
     const long long offset = k - lower;
     if (matrix) {
       if (offset % 10 == 0) {
-        AppendFormat(valueText, L"\r\n%lld:\t", offset / 10);
+        valueText += L"\r\n";
+        AppendSigned(offset / 10, valueText);
+        valueText += L":\t";
       } else {
         valueText += L',';
       }

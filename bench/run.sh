@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Builds the benchmark programs and prints, from one run:
+#  1. end to end under Wine: the median wall time of Tollix.exe, of the minimal
+#     COM client (bench/minimal_client.cpp) and of Wine's own wmic on the same
+#     queries, and the ratios Tollix/minimal and Tollix/wmic. wmic is timed
+#     started directly (wmic.exe, one process, like the others) and as
+#     "wine wmic" (which goes through start.exe). Wine 8's wmic has no
+#     /format: it prints its table on the CSV run too.
+#  2. rendering cost per object and per array element, its growth from 10^4 to
+#     10^6, and peak memory (bench/render_bench.cpp, in-memory WMI).
+#
+#   bench/run.sh [BUILD_DIR]        default build/mingw (configured with the mingw preset)
+#
+# Environment: RUNS (runs per program and query, default 11), SIZES (render
+# sizes, default 10000,100000,1000000), RENDER_CASES (default: all).
+# One persistent wineserver serves every run; it is stopped at the end if this
+# script started it.
+set -eo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
+cd "$TOLLIX_ROOT"
+
+build=${1:-build/mingw}
+runs=${RUNS:-11}
+sizes=${SIZES:-10000,100000,1000000}
+
+tollix_install_packages
+tollix_prepare_wine
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake --preset mingw -B "$build" >&2
+fi
+cmake --build "$build" --target Tollix minimal_client render_bench >&2
+
+tollix=$build/Tollix.exe
+minimal=$build/minimal_client.exe
+render=$build/render_bench.exe
+
+scratch=$(mktemp -d)
+started_server=
+cleanup() {
+  rm -rf "$scratch"
+  if [ -n "$started_server" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+}
+trap cleanup EXIT
+# wineserver -p fails when a server already runs for this prefix: then that one
+# is used and left running.
+if wineserver -p 2>/dev/null; then
+  started_server=1
+else
+  echo "(a wineserver already runs for $WINEPREFIX: using it, leaving it running)" >&2
+fi
+
+# Wine's wmic, started the way Tollix is: one process. ("wine wmic" from a
+# shell goes through start.exe first, a second process; it is timed too.)
+wmic_exe='C:\windows\system32\wbem\wmic.exe'
+
+# Wall time of one command in milliseconds; its standard output goes to $1.
+time_ms() {
+  local out=$1
+  shift
+  local start end
+  start=$(date +%s%N)
+  "$@" >"$out" 2>/dev/null || true
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+
+median() { tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
+
+# scenario NAME DESTINATION TOLLIX_ARGS MINIMAL_ARGS WMIC_ARGS: the argument
+# lists are names of arrays; an empty WMIC_ARGS array means no wmic runs.
+# DESTINATION "file" sends standard output to a file (as a script capturing
+# it would), "null" to /dev/null.
+declare -a report
+scenario() {
+  local name=$1 destination=$2
+  local -n targs=$3 margs=$4 wargs=$5
+  local programs=(tollix minimal) program i k
+  [ ${#wargs[@]} -gt 0 ] && programs+=(wmic winewmic)
+  local -A times=() out=()
+  for program in "${programs[@]}"; do
+    out[$program]=$scratch/$program.out
+    [ "$destination" = null ] && out[$program]=/dev/null
+  done
+  run_one() {
+    case $1 in
+      tollix) time_ms "${out[tollix]}" wine "$tollix" "${targs[@]}" ;;
+      minimal) time_ms "${out[minimal]}" wine "$minimal" "${margs[@]}" ;;
+      wmic) time_ms "${out[wmic]}" wine "$wmic_exe" "${wargs[@]}" ;;
+      winewmic) time_ms "${out[winewmic]}" wine wmic "${wargs[@]}" ;;
+    esac
+  }
+  # One untimed run each: the first start of a program pays for loading it.
+  for program in "${programs[@]}"; do run_one "$program" >/dev/null; done
+  local count=${#programs[@]}
+  local -A ratios=()
+  for ((i = 0; i < runs; i++)); do
+    # The programs of a round run back to back, in an order that turns from
+    # round to round so that none always goes first.
+    local -A round=()
+    for ((k = 0; k < count; k++)); do
+      program=${programs[$(((i + k) % count))]}
+      round[$program]=$(run_one "$program")
+      times[$program]+=" ${round[$program]}"
+    done
+    for program in "${programs[@]}"; do
+      [ "$program" = tollix ] || ratios[$program]+=" $(ratio "${round[tollix]}" "${round[$program]}")"
+    done
+  done
+  # Times: medians over the rounds. Ratios: the median of each round's ratio,
+  # which cancels most of the load other processes put on the machine while
+  # the rounds run.
+  local t m w s
+  t=$(median <<<"${times[tollix]}")
+  m=$(median <<<"${times[minimal]}")
+  if [ ${#wargs[@]} -gt 0 ]; then
+    w=$(median <<<"${times[wmic]}")
+    s=$(median <<<"${times[winewmic]}")
+    report+=("$(printf '%-30s %7s %8s %9s %10s %10s %12s %13s' "$name" "$t" "$m" "$w" "$s" \
+      "$(median <<<"${ratios[minimal]}")" "$(median <<<"${ratios[wmic]}")" "$(median <<<"${ratios[winewmic]}")")")
+  else
+    report+=("$(printf '%-30s %7s %8s %9s %10s %10s %12s %13s' "$name" "$t" "$m" - - \
+      "$(median <<<"${ratios[minimal]}")" - -)")
+  fi
+  # The last outputs must hold results, or the times mean nothing.
+  if [ "$destination" = file ]; then
+    for program in tollix minimal; do
+      tr -d '\r' <"${out[$program]}" | grep -q '=\|^LOCALHOST' ||
+        echo "WARNING: $name: $program printed no results" >&2
+    done
+  fi
+}
+
+bios_t=("/wql:select manufacturer,name,version from win32_bios")
+bios_m=("select manufacturer,name,version from win32_bios")
+bios_w=(path win32_bios get manufacturer,name,version)
+biosall_t=("/wql:select * from win32_bios")
+biosall_m=("select * from win32_bios")
+none=()
+proc_t=("/wql:select name,processid,threadcount from win32_process")
+proc_m=("select name,processid,threadcount from win32_process")
+proc_w=(path win32_process get name,processid,threadcount)
+csv_t=("/wql:select name,processid,threadcount from win32_process" /format:csv)
+csv_m=("select name,processid,threadcount from win32_process" csv)
+csv_w=(path win32_process get name,processid,threadcount /format:csv)
+procall_t=("/wql:select * from win32_process")
+procall_m=("select * from win32_process")
+
+echo "Running every program $runs times per query ..." >&2
+scenario "Win32_BIOS, 3 properties" file bios_t bios_m bios_w
+scenario "Win32_BIOS, select *" file biosall_t biosall_m none
+scenario "Win32_Process, 3 properties" file proc_t proc_m proc_w
+scenario "Win32_Process, CSV" file csv_t csv_m csv_w
+scenario "Win32_Process, * > /dev/null" null procall_t procall_m none
+
+echo "End to end under Wine: median wall time of $runs runs in ms, output to a file unless marked;"
+echo "ratios: median over the runs of Tollix's time over the other program's in the same round"
+echo "(targets: Tollix/minimal <= 1.05, Tollix/wmic <= 0.70)"
+printf '%-30s %7s %8s %9s %10s %10s %12s %13s\n' "query" "Tollix" "minimal" "wmic.exe" "wine wmic" \
+  "T/minimal" "T/wmic.exe" "T/wine wmic"
+printf '%s\n' "${report[@]}"
+echo
+
+echo "Rendering in-process with the in-memory WMI, each size in a process of its own"
+render_args=(--sizes "$sizes")
+[ -n "${RENDER_CASES:-}" ] && render_args+=(--cases "$RENDER_CASES")
+wine "$render" "${render_args[@]}" | tr -d '\r'
