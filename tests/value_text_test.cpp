@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -157,25 +156,6 @@ TEST(ValueText, PropertyTextPutsArraysInBraces) {
   text.clear();
   EXPECT_EQ(FormatPropertyText(wmi, IntegerValue(VT_I4, 3).get(), text), S_OK);
   EXPECT_EQ(text, L"3");
-}
-
-TEST(ValueText, AMegabyteArrayPrintsWhole) {
-  std::vector<unsigned char> bytes(1000000);
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 7);
-  const Variant value = ByteArray(bytes);
-
-  std::wstring list;
-  std::wstring matrix = kMatrixHeader;
-  wchar_t hex[8];
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i) list += L',';
-    list += std::to_wstring(bytes[i]);
-    matrix += i % 10 ? L"," : L"\r\n" + std::to_wstring(i / 10) + L":\t";
-    swprintf(hex, 8, L"0x%02x", bytes[i]);
-    matrix += hex;
-  }
-  EXPECT_TRUE(ArrayText(value) == list);
-  EXPECT_TRUE(ArrayText(value, true) == matrix);
 }
 
 }  // namespace

@@ -176,8 +176,11 @@ HRESULT FormatArrayText(WmiAccess& wmi, const VARIANT& value, std::wstring& valu
   // megabytes, and their text is at most 4 characters an element ("255,"),
   // 6 in the matrix ("0xff," and a share of the row labels). Making that room
   // at once spares the copies of a buffer growing by doubling.
-  if (arrayType - kArrayTypeFlag == VT_UI1 && upper >= lower) {
-    const size_t count = static_cast<size_t>(static_cast<long long>(upper) - lower + 1);
+  // Only for sizes a real array can have: the bounds are not trusted further.
+  constexpr long long kLargestReservedCount = 1ll << 26;
+  const long long elementCount = static_cast<long long>(upper) - lower + 1;
+  if (arrayType - kArrayTypeFlag == VT_UI1 && elementCount > 0 && elementCount <= kLargestReservedCount) {
+    const size_t count = static_cast<size_t>(elementCount);
     const size_t room = valueText.size() + 64 + count * (matrix ? 6 : 4);
     if (valueText.capacity() < room) valueText.reserve(room);
   }

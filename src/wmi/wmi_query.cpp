@@ -47,8 +47,8 @@ int QueryWithComStarted(WmiAccess& wmi, const wchar_t* nameSpace, const wchar_t*
     WmiObject object;
     ULONG returned = 0;
     hr = wmi.Next(results, object, returned);
-    // A failing Next is how a bad query or an unknown class surfaces; it is
-    // not the end of the results.
+    // A failing Next is how Windows reports a bad query or an unknown class;
+    // it is not the end of the results.
     if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to get next object. Error code = 0x%x\r\n", hr);
     if (returned == 0 || !object) break;
     if (ApplyOperation(wmi, services, object) != 0) return 1;
