@@ -147,13 +147,6 @@ void WriteAsUtf8(const std::wstring& text) {
 
 }  // namespace
 
-void AppendFormat(std::wstring& text, const wchar_t* format, ...) {
-  va_list args;
-  va_start(args, format);
-  AppendFormatV(text, format, args);
-  va_end(args);
-}
-
 void Print(const wchar_t* format, ...) {
   static thread_local std::wstring line;
   line.clear();

@@ -14,9 +14,6 @@ void Print(const wchar_t* format, ...);
 // so a failing step can report and fail in one statement.
 int ReportFailure(const wchar_t* format, long hr);
 
-// Appends printf-style wide text to a string, growing it as needed.
-void AppendFormat(std::wstring& text, const wchar_t* format, ...);
-
 // Routes Print into `sink` instead of standard output (for tests); pass
 // nullptr to write to standard output again.
 void CaptureOutput(std::wstring* sink);
