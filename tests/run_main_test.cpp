@@ -124,13 +124,4 @@ TEST(RunMain, DebugEchoDefaultNamespaceAndSuccessLine) {
   EXPECT_EQ(other.connectedNamespace, L"root\\wmi");
 }
 
-TEST(RunMain, AFailedQueryEndsWithTheRunFailureLine) {
-  FakeWmiAccess wmi;
-  wmi.FailAt(WmiOp::ConnectServer, 1, static_cast<HRESULT>(0x8004100E));
-  const RunResult run = RunTollix(wmi, {L"/wql:select * from win32_bios", L"/namespace:root\\nothing"});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.output, Banner() + L"ERROR: Failed to connect. Error code = 0x8004100e\r\n"
-                                   L"ERROR: Failed to run root\\nothing\\select * from win32_bios\r\n");
-}
-
 }  // namespace

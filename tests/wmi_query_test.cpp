@@ -46,35 +46,6 @@ TEST(WmiQuery, CsvLayoutHasNoEmptyLines) {
   EXPECT_EQ(Get(none, {L"/format:csv"}).output, Banner());
 }
 
-TEST(WmiQuery, EachStartUpFailureReportsUndoesAndFailsTheRun) {
-  struct Case {
-    WmiOp op;
-    const wchar_t* message;
-    int uninitialized;
-  };
-  const Case cases[] = {
-      {WmiOp::InitializeCom, L"ERROR: Failed to initialize COM library. Error code = 0x80010106\r\n", 0},
-      {WmiOp::InitializeSecurity, L"ERROR: Failed to initialize security. Error code = 0x80010106\r\n", 1},
-      {WmiOp::CreateLocator, L"ERROR: Failed to create IWbemLocator object. Error code = 0x80010106\r\n", 1},
-      {WmiOp::ConnectServer, L"ERROR: Failed to connect. Error code = 0x80010106\r\n", 1},
-      {WmiOp::SetProxyBlanket, L"ERROR: Failed to set proxy blanket. Error code = 0x80010106\r\n", 1},
-      {WmiOp::ExecQuery, L"ERROR: Failed to execute query. Error code = 0x80010106\r\n", 1},
-  };
-  for (const Case& c : cases) {
-    FakeWmiAccess wmi;
-    AddThings(wmi, 1);
-    wmi.FailAt(c.op, 1, RPC_E_CHANGED_MODE);
-    const RunResult run = Get(wmi);
-    EXPECT_EQ(run.exitCode, 1) << WmiOpName(c.op);
-    EXPECT_EQ(run.output, Banner() + c.message + kRunFailed) << WmiOpName(c.op);
-    EXPECT_EQ(wmi.Calls(WmiOp::UninitializeCom), c.uninitialized) << WmiOpName(c.op);
-    EXPECT_EQ(wmi.LiveHandles(), 0) << WmiOpName(c.op);
-    // Nothing after the failed step ran, and COM was stopped last.
-    EXPECT_EQ(wmi.log.size(), static_cast<size_t>(c.op) + 1u + c.uninitialized) << WmiOpName(c.op);
-    EXPECT_EQ(wmi.Calls(WmiOp::Next), 0);
-  }
-}
-
 TEST(WmiQuery, AFailingNextIsAnErrorNotTheEndOfResults) {
   FakeWmiAccess wmi;
   AddThings(wmi, 3);
