@@ -6,9 +6,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 tollix_install_packages
 tollix_prepare_wine
 
-# One wineserver for the whole run instead of one per test program start.
-wineserver -p
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+# One wineserver for the whole run instead of one per test program start. If
+# one already serves this prefix, it is used and left running.
+if wineserver -p 2>/dev/null; then
+  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+fi
 
 for preset in mingw mingw-hardened; do
   echo "== $preset ==" >&2
