@@ -18,7 +18,9 @@
 //   bytes           one object holding a byte array of COUNT elements
 //   bytes-hexmatrix the same with /hexmatrix
 //   strings         one object holding a string array of COUNT elements
-// All but objects-file route the output into a counter (RedirectOutput), so
+//   objects-json, bytes-json, strings-json
+//                   the same as objects-list, bytes and strings in JSON Lines
+// All but objects-file send the output into a counter (a FunctionSink), so
 // they measure producing the text, not writing it.
 #include <windows.h>
 #include <psapi.h>
@@ -32,9 +34,12 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/output.h"
+#include <memory>
+
+#include "base/output.h"
 #include "cli/run_main.h"
 #include "support/fake_wmi_access.h"
+#include "support/run_capture.h"
 #include "support/values.h"
 
 namespace {
@@ -53,6 +58,9 @@ const Case kCases[] = {
     {L"bytes", nullptr, 1, false},
     {L"bytes-hexmatrix", L"/hexmatrix", 1, false},
     {L"strings", nullptr, 1, false},
+    {L"objects-json", L"/format:json", 20, false},
+    {L"bytes-json", L"/format:json", 1, false},
+    {L"strings-json", L"/format:json", 1, false},
 };
 
 const Case* FindCase(const wchar_t* name) {
@@ -190,8 +198,11 @@ int RunChild(const Case& benchCase, size_t count) {
 
   unsigned long long chars = 0;
   unsigned long long lines = 0;
-  if (!benchCase.toFile) {
-    RedirectOutput([&](std::wstring_view text) {
+  std::unique_ptr<OutputSink> out;
+  if (benchCase.toFile) {
+    out = std::make_unique<StdoutSink>();
+  } else {
+    out = std::make_unique<FunctionSink>([&](std::wstring_view text) {
       chars += text.size();
       for (wchar_t c : text) lines += c == L'\n';
     });
@@ -209,10 +220,9 @@ int RunChild(const Case& benchCase, size_t count) {
   // difference, errs on the high side).
   const SIZE_T before = MemoryNow().WorkingSetSize;
   const double start = Seconds();
-  const int exitCode = RunMain(static_cast<int>(argv.size() - 1), argv.data(), fake);
-  if (benchCase.toFile) FlushOutput();
+  const int exitCode = RunMain(static_cast<int>(argv.size() - 1), argv.data(), fake, *out);
+  out.reset();  // a file's last bytes are written here
   const double seconds = Seconds() - start;
-  RedirectOutput(nullptr);
   if (exitCode != 0) {
     fprintf(stderr, "ERROR exit code %d\n", exitCode);
     return 1;

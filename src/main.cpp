@@ -1,10 +1,9 @@
-#include "cli/output.h"
+#include "base/output.h"
 #include "cli/run_main.h"
 #include "wmi/com_wmi_access.h"
 
 int wmain(int argc, wchar_t** argv) {
   ComWmiAccess wmi;
-  const int exitCode = RunMain(argc, argv, wmi);
-  FlushOutput();
-  return exitCode;
+  StdoutSink out;
+  return RunMain(argc, argv, wmi, out);
 }

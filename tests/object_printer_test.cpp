@@ -2,10 +2,11 @@
 
 #include <string>
 
-#include "cli/run_settings.h"
+#include "base/output.h"
+#include "base/run_settings.h"
+#include "render/layout.h"
 #include "render/object_printer.h"
 #include "support/fake_wmi_access.h"
-#include "support/run_capture.h"
 #include "support/values.h"
 
 namespace {
@@ -15,8 +16,8 @@ struct Printed {
   std::wstring output;
 };
 
-// Prints every result the fake serves, as GET does, in one process state.
-Printed PrintAll(FakeWmiAccess& wmi) {
+// Prints every result the fake serves, as GET does, through `layout`.
+Printed PrintAll(FakeWmiAccess& wmi, const RunSettings& settings, Layout& layout, BufferSink& out) {
   WmiLocator locator;
   WmiServices services;
   WmiEnumerator results;
@@ -26,20 +27,33 @@ Printed PrintAll(FakeWmiAccess& wmi) {
   wmi.CreateLocator(locator);
   wmi.ConnectServer(locator, L"root\\x", services);
   wmi.ExecQuery(services, L"select * from x", results);
-  printed.output = CaptureOf([&] {
-    while (SUCCEEDED(wmi.Next(results, object, returned)) && returned == 1) {
-      printed.result = PrintObjectProperties(wmi, object);
-      if (printed.result != 0) break;
-    }
-  });
+  out.Clear();
+  while (SUCCEEDED(wmi.Next(results, object, returned)) && returned == 1) {
+    printed.result = PrintObjectProperties(wmi, settings, layout, object);
+    if (printed.result != 0) break;
+  }
+  printed.output = out.Text();
   return printed;
 }
 
 class ObjectPrinter : public ::testing::Test {
  protected:
-  void SetUp() override { ResetRunSettings(); }
-  RunSettings& settings = Settings();
+  // A layout for the settings as they are now, kept for the rest of the test
+  // so that state such as the CSV header carries over, as in one run.
+  Printed PrintAll(FakeWmiAccess& fake) {
+    if (!layout || layoutIsCsv != settings.formatCsv) {
+      layout = MakeLayout(settings, out);
+      layoutIsCsv = settings.formatCsv;
+    }
+    return ::PrintAll(fake, settings, *layout, out);
+  }
+  Printed PrintAll() { return PrintAll(wmi); }
+
+  RunSettings settings;
   FakeWmiAccess wmi;
+  BufferSink out;
+  std::unique_ptr<Layout> layout;
+  int layoutIsCsv = 0;
 };
 
 TEST_F(ObjectPrinter, ListLayoutOneLinePerPropertyInNameOrder) {
@@ -48,7 +62,7 @@ TEST_F(ObjectPrinter, ListLayoutOneLinePerPropertyInNameOrder) {
       .Add(L"Status", NullValue())
       .Add(L"Codes", IntegerArray(VT_I4, {1, 2}), CIM_SINT32 | CIM_FLAG_ARRAY)
       .Add(L"Count", IntegerValue(VT_I4, -5), CIM_SINT32);
-  const Printed printed = PrintAll(wmi);
+  const Printed printed = PrintAll();
   EXPECT_EQ(printed.result, 0);
   EXPECT_EQ(printed.output, L"Caption=x\r\nStatus=\r\nCodes={1,2}\r\nCount=-5\r\n");
 }
@@ -58,29 +72,30 @@ TEST_F(ObjectPrinter, CsvHeaderComesOnceFromTheFirstObject) {
   wmi.AddResult(L"T", L"p1").Add(L"A", StringValue(L"a,1")).Add(L"B", IntegerArray(VT_I4, {1, 2}));
   wmi.AddResult(L"T", L"p2").Add(L"A", StringValue(L"a2")).Add(L"B", IntegerArray(VT_I4, {}));
   wmi.AddResult(L"T", L"p3").Add(L"Other", StringValue(L"o"));
-  const Printed printed = PrintAll(wmi);
+  const Printed printed = PrintAll();
   EXPECT_EQ(printed.output, L"Node,A,B\r\nLOCALHOST,a,1,{1;2}\r\nLOCALHOST,a2,{}\r\nLOCALHOST,o\r\n");
-  EXPECT_EQ(settings.csvHeaderShown, 1);
+  // The layout remembers that the header is out.
+  EXPECT_EQ(PrintAll().output, L"LOCALHOST,a,1,{1;2}\r\nLOCALHOST,a2,{}\r\nLOCALHOST,o\r\n");
 }
 
 TEST_F(ObjectPrinter, SystemPropertiesOnlyOnRequest) {
   wmi.AddResult(L"Thing", L"\\\\.\\root\\x:Thing=1").Add(L"Name", StringValue(L"n"));
-  EXPECT_EQ(PrintAll(wmi).output, L"Name=n\r\n");
+  EXPECT_EQ(PrintAll().output, L"Name=n\r\n");
   settings.showAllProperties = 1;
-  EXPECT_EQ(PrintAll(wmi).output, L"__CLASS=Thing\r\n__PATH=\\\\.\\root\\x:Thing=1\r\nName=n\r\n");
+  EXPECT_EQ(PrintAll().output, L"__CLASS=Thing\r\n__PATH=\\\\.\\root\\x:Thing=1\r\nName=n\r\n");
 }
 
 TEST_F(ObjectPrinter, AnObjectWithoutPropertiesStillGetsItsCsvLines) {
   wmi.AddResult(L"Empty", L"p");
-  EXPECT_EQ(PrintAll(wmi).output, L"");
+  EXPECT_EQ(PrintAll().output, L"");
   settings.formatCsv = 1;
-  EXPECT_EQ(PrintAll(wmi).output, L"Node,\r\nLOCALHOST,\r\n");
+  EXPECT_EQ(PrintAll().output, L"Node,\r\nLOCALHOST,\r\n");
 }
 
 TEST_F(ObjectPrinter, DebugLinesTraceEachProperty) {
   settings.debugDisplay = 1;
   wmi.AddResult(L"T", L"p").Add(L"Name", StringValue(L"n")).Add(L"Bytes", ByteArray({1}), CIM_UINT8 | CIM_FLAG_ARRAY);
-  EXPECT_EQ(PrintAll(wmi).output,
+  EXPECT_EQ(PrintAll().output,
             L"INFO: Get name list [0]: [Name]\r\n"
             L"INFO: Data type of [Name] : [8]/[8]\r\n"
             L"INFO: It's a non-array type\r\n"
@@ -94,16 +109,17 @@ TEST_F(ObjectPrinter, DebugLinesTraceEachProperty) {
 TEST_F(ObjectPrinter, AFailedReadEndsTheObjectAndKeepsWhatWasPrinted) {
   wmi.AddResult(L"T", L"p").Add(L"A", StringValue(L"a")).Add(L"B", StringValue(L"b"));
   wmi.FailAt(WmiOp::Get, 2, WBEM_E_ACCESS_DENIED);
-  Printed printed = PrintAll(wmi);
+  Printed printed = PrintAll();
   EXPECT_EQ(printed.result, 1);
   EXPECT_EQ(printed.output, L"A=a\r\nERROR: Failed to get. Error code = 0x80041003\r\n");
 
   // In CSV nothing of the object appears.
   settings.formatCsv = 1;
   wmi.FailAt(WmiOp::Get, 4, WBEM_E_ACCESS_DENIED);
-  printed = PrintAll(wmi);
+  printed = PrintAll();
   EXPECT_EQ(printed.output, L"ERROR: Failed to get. Error code = 0x80041003\r\n");
-  EXPECT_EQ(settings.csvHeaderShown, 0);
+  // So the header is still to come with the next object.
+  EXPECT_EQ(PrintAll().output, L"Node,A,B\r\nLOCALHOST,a,b\r\n");
 }
 
 TEST_F(ObjectPrinter, NameListAndArrayFailuresEndTheObject) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_settings.h"
+#include "base/run_settings.h"
 #include "render/value_text.h"
 #include "support/fake_wmi_access.h"
 #include "support/run_capture.h"
@@ -171,11 +171,11 @@ TEST(Robustness, RandomValuesRenderCompletely) {
   Random random(7);
   FakeWmiAccess wmi;
   for (int round = 0; round < 20000; ++round) {
-    ResetRunSettings();
+    RunSettings settings;
     const bool matrix = random.OneIn(3);
-    Settings().hexMatrix = matrix;
-    Settings().formatCsv = !matrix && random.OneIn(2);
-    const std::wstring separator = Settings().formatCsv ? L";" : L",";
+    settings.hexMatrix = matrix;
+    settings.formatCsv = !matrix && random.OneIn(2);
+    const std::wstring separator = settings.formatCsv ? L";" : L",";
     const uint32_t count = random.OneIn(50) ? 20000 + random.Below(20000) : random.Below(25);
     const LONG lower = static_cast<LONG>(random.Below(2001)) - 1000;
     const uint64_t bits = (static_cast<uint64_t>(random.Below(0xFFFFFFFFu)) << 32) | random.Below(0xFFFFFFFFu);
@@ -236,7 +236,7 @@ TEST(Robustness, RandomValuesRenderCompletely) {
     }
 
     std::wstring text;
-    ASSERT_EQ(FormatArrayText(wmi, value.get(), text), S_OK) << "round " << round;
+    ASSERT_EQ(FormatArrayText(wmi, settings, value.get(), text), S_OK) << "round " << round;
     std::wstring rebuilt = matrix ? L"\r\n\t   0    1    2    3    4    5    6    7    8    9" : L"";
     for (size_t i = 0; i < expected.size(); ++i) {
       if (matrix) {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "cli/run_main.h"
-#include "cli/run_settings.h"
+#include "base/run_settings.h"
 #include "support/fake_wmi_access.h"
 #include "support/run_capture.h"
 #include "support/values.h"
@@ -86,11 +86,11 @@ TEST(RunMain, AnalyzeQueryCutsClassNameAndSelectList) {
       {L"select *", L"", L"", false},
   };
   for (const Case& c : cases) {
-    ResetRunSettings();
-    Settings().argWQL = c.query;
-    EXPECT_EQ(AnalyzeQuery(), c.star) << c.query;
-    EXPECT_EQ(Settings().argClassName, c.className) << c.query;
-    EXPECT_EQ(Settings().argSelectColumns, c.columns) << c.query;
+    RunSettings settings;
+    settings.argWQL = c.query;
+    EXPECT_EQ(AnalyzeQuery(settings), c.star) << c.query;
+    EXPECT_EQ(settings.argClassName, c.className) << c.query;
+    EXPECT_EQ(settings.argSelectColumns, c.columns) << c.query;
   }
 }
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/output.h"
 #include "cli/run_main.h"
 #include "support/fake_wmi_access.h"
 #include "support/run_capture.h"
@@ -51,7 +50,7 @@ Measured RunRows(size_t count, bool csv) {
   wmi.keepLog = false;
   wmi.GenerateResults(count, MakeRow);
   Measured measured;
-  RedirectOutput([&measured](std::wstring_view text) {
+  FunctionSink out([&measured](std::wstring_view text) {
     measured.lines += static_cast<size_t>(std::count(text.begin(), text.end(), L'\n'));
     if (measured.lines % 512 == 0) measured.peakCommittedBytes = std::max(measured.peakCommittedBytes, CommittedBytes());
   });
@@ -59,8 +58,7 @@ Measured RunRows(size_t count, bool csv) {
   std::wstring query = L"/wql:select * from win32_row";
   std::wstring layout = csv ? L"/format:csv" : L"";
   wchar_t* argv[] = {program.data(), query.data(), layout.data(), nullptr};
-  measured.exitCode = RunMain(3, argv, wmi);
-  RedirectOutput(nullptr);
+  measured.exitCode = RunMain(3, argv, wmi, out);
   measured.peakCommittedBytes = std::max(measured.peakCommittedBytes, CommittedBytes());
   EXPECT_EQ(wmi.LiveHandles(), 0);
   return measured;

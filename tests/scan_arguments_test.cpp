@@ -1,30 +1,36 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/run_settings.h"
+#include "base/output.h"
+#include "base/run_settings.h"
 #include "cli/scan_arguments.h"
-#include "support/run_capture.h"
 
 namespace {
+
+enum class ScanResult { Proceed, HelpShown };
 
 struct Scan {
   ScanResult result;
   std::wstring output;
 };
 
+// The settings of the latest scan; empty ones after help.
+RunSettings g_scanned;
+
 // Scans `arguments` as the whole vector, argument 0 included.
 Scan ScanOf(std::vector<std::wstring> arguments) {
-  ResetRunSettings();
   std::vector<wchar_t*> argv;
   for (std::wstring& argument : arguments) argv.push_back(argument.data());
-  Scan scan{};
-  scan.output = CaptureOf([&] { scan.result = ScanArguments(static_cast<int>(argv.size()), argv.data()); });
-  return scan;
+  BufferSink out;
+  const std::optional<RunSettings> settings = ScanArguments(static_cast<int>(argv.size()), argv.data(), out);
+  g_scanned = settings.value_or(RunSettings{});
+  return {settings ? ScanResult::Proceed : ScanResult::HelpShown, out.Text()};
 }
 
-const RunSettings& S() { return Settings(); }
+const RunSettings& S() { return g_scanned; }
 
 TEST(ScanArguments, QueryAndNamespaceAreLowerCasedWholeOthersKeepTheirCase) {
   ScanOf({L"Tollix.exe", L"/WQL:SELECT * FROM Win32_LogicalDisk WHERE DeviceID = 'C:'", L"/NameSpace:ROOT\\WMI",
@@ -94,26 +100,26 @@ TEST(ScanArguments, HelpAnywhereStopsTheScanAndPrintsUsage) {
 TEST(ScanArguments, ValuesThatDoNotFitAreFlaggedNotCut) {
   const std::wstring fits(FIELD_CHARS - 1 - 7, L'a');  // "select " plus this is 259 characters
   ScanOf({L"x", L"/wql:select " + fits});
-  EXPECT_EQ(FindTooLongValue(), nullptr);
+  EXPECT_EQ(FindTooLongValue(S()), nullptr);
   EXPECT_EQ(S().argWQL.size(), FIELD_CHARS - 1);
 
   ScanOf({L"x", L"/args:" + std::wstring(5000, L'v'), L"/wql:select " + fits + L"b"});
-  EXPECT_STREQ(FindTooLongValue(), L"/wql:");
+  EXPECT_STREQ(FindTooLongValue(S()), L"/wql:");
   EXPECT_EQ(S().argWQL.size(), FIELD_CHARS);
 
   // The last occurrence wins here too.
   ScanOf({L"x", L"/args:" + std::wstring(5000, L'v'), L"/args:short"});
-  EXPECT_EQ(FindTooLongValue(), nullptr);
+  EXPECT_EQ(FindTooLongValue(S()), nullptr);
 
   // Padding that trimming removes does not count.
   ScanOf({L"x", L"/args:" + std::wstring(400, L' ') + L"ok" + std::wstring(400, L' ')});
-  EXPECT_EQ(FindTooLongValue(), nullptr);
+  EXPECT_EQ(FindTooLongValue(S()), nullptr);
   EXPECT_EQ(S().argArguments, L"ok");
 
   // A long program path without keys in it is just scanned.
   const Scan scan = ScanOf({L"C:\\" + std::wstring(10000, L'p') + L"\\Tollix.exe", L"/wql:select * from x"});
   EXPECT_EQ(scan.result, ScanResult::Proceed);
-  EXPECT_EQ(FindTooLongValue(), nullptr);
+  EXPECT_EQ(FindTooLongValue(S()), nullptr);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_settings.h"
+#include "base/run_settings.h"
 #include "render/value_text.h"
 #include "support/fake_wmi_access.h"
 #include "support/values.h"
@@ -17,12 +17,12 @@ std::wstring SingleText(const Variant& value) {
 }
 
 std::wstring ArrayText(const Variant& value, bool hexMatrix = false, bool csv = false) {
-  ResetRunSettings();
-  Settings().hexMatrix = hexMatrix ? 1 : 0;
-  Settings().formatCsv = csv ? 1 : 0;
+  RunSettings settings;
+  settings.hexMatrix = hexMatrix ? 1 : 0;
+  settings.formatCsv = csv ? 1 : 0;
   FakeWmiAccess wmi;
   std::wstring text;
-  EXPECT_EQ(FormatArrayText(wmi, value.get(), text), S_OK);
+  EXPECT_EQ(FormatArrayText(wmi, settings, value.get(), text), S_OK);
   return text;
 }
 
@@ -130,31 +130,29 @@ TEST(ValueText, ValuesThatOnlyLookLikeArraysAreNamedNotRead) {
   EXPECT_EQ(ArrayText(byReference), L"!!UNSUPPORTED_CIM_UNKNOWN[16387]!!");
   // An element wider than its declared type is refused, not copied.
   Variant mislabeled = RawArray(VT_ARRAY | VT_UI1, VT_I8, 2);
-  ResetRunSettings();
   FakeWmiAccess wmi;
   std::wstring text;
-  EXPECT_TRUE(FAILED(FormatArrayText(wmi, mislabeled.get(), text)));
+  EXPECT_TRUE(FAILED(FormatArrayText(wmi, RunSettings{}, mislabeled.get(), text)));
 }
 
 TEST(ValueText, ArrayReadFailuresAreReported) {
   for (WmiOp op : {WmiOp::ArrayLowerBound, WmiOp::ArrayUpperBound, WmiOp::ArrayElement}) {
-    ResetRunSettings();
     FakeWmiAccess wmi;
     wmi.FailAt(op, 1, E_OUTOFMEMORY);
     const Variant value = ByteArray({1, 2});
     std::wstring text;
-    EXPECT_EQ(FormatArrayText(wmi, value.get(), text), E_OUTOFMEMORY) << WmiOpName(op);
+    EXPECT_EQ(FormatArrayText(wmi, RunSettings{}, value.get(), text), E_OUTOFMEMORY) << WmiOpName(op);
   }
 }
 
 TEST(ValueText, PropertyTextPutsArraysInBraces) {
-  ResetRunSettings();
+  const RunSettings settings;
   FakeWmiAccess wmi;
   std::wstring text;
-  EXPECT_EQ(FormatPropertyText(wmi, IntegerArray(VT_I4, {1, 2}).get(), text), S_OK);
+  EXPECT_EQ(FormatPropertyText(wmi, settings, IntegerArray(VT_I4, {1, 2}).get(), text), S_OK);
   EXPECT_EQ(text, L"{1,2}");
   text.clear();
-  EXPECT_EQ(FormatPropertyText(wmi, IntegerValue(VT_I4, 3).get(), text), S_OK);
+  EXPECT_EQ(FormatPropertyText(wmi, settings, IntegerValue(VT_I4, 3).get(), text), S_OK);
   EXPECT_EQ(text, L"3");
 }
 

@@ -1,13 +1,16 @@
 #include "cli/run_main.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 
-#include "cli/output.h"
-#include "cli/run_settings.h"
+#include "base/output.h"
+#include "base/run_settings.h"
+#include "base/text.h"
 #include "cli/scan_arguments.h"
-#include "cli/text.h"
 #include "cli/usage.h"
-#include "wmi/wmi_query.h"
+#include "operations/wmi_query.h"
+#include "render/layout.h"
 
 namespace {
 
@@ -33,94 +36,110 @@ std::wstring CutSelectColumns(const std::wstring& query) {
   return columns;
 }
 
-void PrintDebugEcho(const RunSettings& settings) {
-  Print(L"INFO: debug switch=[%ls]\r\n", L"ON");
-  Print(L"INFO: show all properties=[%ls]\r\n", settings.showAllProperties ? L"ON" : L"OFF");
-  Print(L"INFO: argNamespace=[%ls]\r\n", settings.argNamespace.c_str());
-  Print(L"INFO: argWQL=[%ls]\r\n", settings.argWQL.c_str());
-  Print(L"INFO: argWQL class name=[%ls]\r\n", settings.argClassName.c_str());
-  Print(L"INFO: argWQL select columns=[%ls]\r\n", settings.argSelectColumns.c_str());
+void PrintDebugEcho(const RunSettings& settings, Layout& layout) {
+  PrintInfo(layout, L"INFO: debug switch=[%ls]\r\n", L"ON");
+  PrintInfo(layout, L"INFO: show all properties=[%ls]\r\n", settings.showAllProperties ? L"ON" : L"OFF");
+  PrintInfo(layout, L"INFO: argNamespace=[%ls]\r\n", settings.argNamespace.c_str());
+  PrintInfo(layout, L"INFO: argWQL=[%ls]\r\n", settings.argWQL.c_str());
+  PrintInfo(layout, L"INFO: argWQL class name=[%ls]\r\n", settings.argClassName.c_str());
+  PrintInfo(layout, L"INFO: argWQL select columns=[%ls]\r\n", settings.argSelectColumns.c_str());
   switch (settings.argFUNC) {
     case Operation::GET:
-      Print(L"INFO: argFUNC=GET\r\n");
+      PrintInfo(layout, L"INFO: argFUNC=GET\r\n");
       break;
     case Operation::SET:
-      Print(L"INFO: argFUNC=SET, key=%ls, arguments=%ls\r\n", settings.argKey.c_str(),
+      PrintInfo(layout, L"INFO: argFUNC=SET, key=%ls, arguments=%ls\r\n", settings.argKey.c_str(),
             settings.argArguments.c_str());
       break;
     case Operation::CALL:
-      Print(L"INFO: argFUNC=CALL, method name=%ls, arguments=%ls\r\n", settings.argMethodName.c_str(),
+      PrintInfo(layout, L"INFO: argFUNC=CALL, method name=%ls, arguments=%ls\r\n", settings.argMethodName.c_str(),
             settings.argArguments.c_str());
       break;
   }
 }
 
 // SET and CALL need their name and value, and a whole object to work on.
-bool RequestIsComplete(const RunSettings& settings, bool selectStar) {
+bool RequestIsComplete(const RunSettings& settings, Layout& layout, bool selectStar) {
   if (settings.argFUNC == Operation::SET) {
     if (settings.argKey.empty() || settings.argArguments.empty()) {
-      Print(L"ERROR: Name or New value is not defined for set.\r\n");
+      PrintError(layout, L"ERROR: Name or New value is not defined for set.\r\n");
       return false;
     }
     if (!selectStar) {
-      Print(L"ERROR: \"select * \" is MUST for /SET\r\n");
+      PrintError(layout, L"ERROR: \"select * \" is MUST for /SET\r\n");
       return false;
     }
   } else if (settings.argFUNC == Operation::CALL) {
     if (settings.argMethodName.empty() || settings.argArguments.empty()) {
-      Print(L"ERROR: Method name or method argument is not defined for method call.\r\n");
+      PrintError(layout, L"ERROR: Method name or method argument is not defined for method call.\r\n");
       return false;
     }
     if (!selectStar) {
-      Print(L"ERROR: \"select * \" is MUST for /CALL\r\n");
+      PrintError(layout, L"ERROR: \"select * \" is MUST for /CALL\r\n");
       return false;
     }
   }
   return true;
 }
 
+// The refusals that need no banner: the request cannot run as written.
+bool RequestIsUsable(const RunSettings& settings, Layout& layout, OutputSink& out) {
+  if (const wchar_t* key = FindTooLongValue(settings)) {
+    PrintError(layout, L"ERROR: The value of %ls is longer than %d characters.\r\n", key,
+               static_cast<int>(FIELD_CHARS - 1));
+    return false;
+  }
+  if (settings.argWQL.empty()) {
+    PrintError(layout, L"ERROR: /WQL is lost\r\n\r\n\r\n");
+    // A script reading JSON gets the one error line, not a page of help.
+    if (!settings.formatJson) PrintUsage(out);
+    return false;
+  }
+  if (settings.formatJson && settings.formatCsv) {
+    PrintError(layout, L"ERROR: /format:json and /format:csv exclude each other\r\n");
+    return false;
+  }
+  if (settings.hexMatrix && settings.formatCsv) {
+    PrintError(layout, L"ERROR: /hexmatrix is exclusive to /format:csv\r\n");
+    return false;
+  }
+  if (settings.hexMatrix && settings.formatJson) {
+    PrintError(layout, L"ERROR: /hexmatrix is exclusive to /format:json\r\n");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool AnalyzeQuery() {
-  RunSettings& settings = Settings();
+bool AnalyzeQuery(RunSettings& settings) {
   settings.argClassName = CutClassName(settings.argWQL);
   settings.argSelectColumns = CutSelectColumns(settings.argWQL);
   return settings.argSelectColumns.find(L'*') != std::wstring::npos;
 }
 
-int RunMain(int argc, wchar_t** argv, WmiAccess& wmi) {
-  ResetRunSettings();
-  RunSettings& settings = Settings();
-  if (ScanArguments(argc, argv) == ScanResult::HelpShown) return 0;
+int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
+  std::optional<RunSettings> scanned = ScanArguments(argc, argv, out);
+  if (!scanned) return 0;
+  RunSettings& settings = *scanned;
+  if (settings.formatJson) out.KeepLineEndsExact();
+  const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
+  if (!RequestIsUsable(settings, *layout, out)) return 1;
 
-  if (const wchar_t* key = FindTooLongValue()) {
-    Print(L"ERROR: The value of %ls is longer than %d characters.\r\n", key, static_cast<int>(FIELD_CHARS - 1));
-    return 1;
-  }
-  if (settings.argWQL.empty()) {
-    Print(L"ERROR: /WQL is lost\r\n\r\n\r\n");
-    PrintUsage();
-    return 1;
-  }
-  if (settings.hexMatrix && settings.formatCsv) {
-    Print(L"ERROR: /hexmatrix is exclusive to /format:csv\r\n");
-    return 1;
-  }
-
-  const bool selectStar = AnalyzeQuery();
-  Print(L"Tollix.exe %ls\r\n", GetProductVersion().c_str());
+  const bool selectStar = AnalyzeQuery(settings);
+  PrintLine(*layout, L"Tollix.exe %ls\r\n", GetProductVersion().c_str());
 
   if (settings.argNamespace.empty()) {
-    if (settings.debugDisplay) Print(L"INFO: Namespace is not defined by argument, use default namespace.\r\n");
+    if (settings.debugDisplay) PrintInfo(*layout, L"INFO: Namespace is not defined by argument, use default namespace.\r\n");
     settings.argNamespace = L"root\\cimv2";
   }
-  if (settings.debugDisplay) PrintDebugEcho(settings);
-  if (!RequestIsComplete(settings, selectStar)) return 1;
+  if (settings.debugDisplay) PrintDebugEcho(settings, *layout);
+  if (!RequestIsComplete(settings, *layout, selectStar)) return 1;
 
-  if (WmiQuery(wmi, settings.argNamespace.c_str(), settings.argWQL.c_str()) != 0) {
-    Print(L"ERROR: Failed to run %ls\\%ls\r\n", settings.argNamespace.c_str(), settings.argWQL.c_str());
+  if (WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str()) != 0) {
+    PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", settings.argNamespace.c_str(), settings.argWQL.c_str());
     return 1;
   }
-  if (settings.debugDisplay) Print(L"INFO: Success.\r\n");
+  if (settings.debugDisplay) PrintInfo(*layout, L"INFO: Success.\r\n");
   return 0;
 }

@@ -3,8 +3,7 @@
 #include <iterator>
 #include <string>
 
-#include "cli/run_settings.h"
-#include "cli/text.h"
+#include "base/text.h"
 #include "cli/usage.h"
 
 namespace {
@@ -35,6 +34,7 @@ const FlagKey kFlagKeys[] = {
     {L"/showallproperties", &RunSettings::showAllProperties},
     {L"/hexmatrix", &RunSettings::hexMatrix},
     {L"/format:csv", &RunSettings::formatCsv},
+    {L"/format:json", &RunSettings::formatJson},
 };
 
 bool AsksForHelp(const std::wstring& lowered) {
@@ -58,26 +58,25 @@ void TakeValues(const std::wstring& argument, const std::wstring& lowered, RunSe
 
 }  // namespace
 
-ScanResult ScanArguments(int argc, wchar_t** argv) {
-  RunSettings& settings = Settings();
+std::optional<RunSettings> ScanArguments(int argc, wchar_t** argv, OutputSink& out) {
+  RunSettings settings;
   for (int i = 0; i < argc; ++i) {
     const std::wstring argument = argv[i] ? argv[i] : L"";
     std::wstring lowered = argument;
     LowerCase(lowered);
     if (AsksForHelp(lowered)) {
-      PrintUsage();
-      return ScanResult::HelpShown;
+      PrintUsage(out);
+      return std::nullopt;
     }
     TakeValues(argument, lowered, settings);
     for (const FlagKey& flag : kFlagKeys) {
       if (lowered.find(flag.key) != std::wstring::npos) settings.*flag.flag = 1;
     }
   }
-  return ScanResult::Proceed;
+  return settings;
 }
 
-const wchar_t* FindTooLongValue() {
-  const RunSettings& settings = Settings();
+const wchar_t* FindTooLongValue(const RunSettings& settings) {
   for (const ValuedKey& valued : kValuedKeys) {
     if ((settings.*valued.field).size() >= FIELD_CHARS) return valued.key;
   }

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "cli/output.h"
+#include "base/output.h"
 
 std::wstring GetProductVersion() {
   // The misspelling is the program's established fallback text; scripts may
@@ -36,28 +36,28 @@ std::wstring GetProductVersion() {
   return version;
 }
 
-void PrintUsage() {
-  Print(L"Tollix.exe %ls, Veltra Quorin WMI console tool.\r\n", GetProductVersion().c_str());
-  Print(L"Usage: Tollix [arguments...] \r\n");
-  Print(L"\r\n  Arguments:\r\n");
-  Print(L"     /WQL:       Must, indicate the WQL command. \r\n");
-  Print(L"     /namespace: Optional, indicate the namespace. (Default: root\\cimv2) \r\n");
-  Print(L"     /set:       Optional, indicate the new value. \r\n");
-  Print(L"     /call:      Optional, indicate the method name. \r\n");
-  Print(L"     /args:      Optional, arguments of /call or /set. \r\n");
-  Print(L"\r\n Optional advanced switch:\r\n");
-  Print(L"     /debugdisplay      Show more debug information.\r\n");
-  Print(L"     /showAllProperties Show all properties including __path ...etc \r\n");
-  Print(L"     /HexMatrix         Show UINT8 byte array in matrix \r\n");
-  Print(L"     /format:list|csv   The format to show result. (Default: list) \r\n");
-  Print(L"\r\n  Example of query:\r\n");
-  Print(L"     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \r\n");
-  Print(L"     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \r\n");
-  Print(L"     Tollix.exe /namespace:root\\wmi /WQL:\"select Instancename,__Path from WmiMonitorDescriptorMethods\" /showAllProperties \r\n");
-  Print(L"\r\n  Example of set:\r\n");
-  Print(L"     Tollix.exe /WQL:\"select * from Win32_LogicalDisk where DeviceID = 'X:'\" /set:\"VolumeName\" /args:\"NewLabel\" \r\n");
-  Print(L"\r\n  Example of method call:\r\n");
-  Print(L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorDescriptorMethods where InstanceName like 'DISPLAY\\\\%%%%'\" /call:\"WmiGetMonitorRawEEdidV1Block\" /args:\"0\" /HexMatrix \r\n");
-  Print(L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName like 'DISPLAY\\\\%%%%'\" /call:\"WmiSetBrightness\" /args:\"50,1000\" \r\n");
-  Print(L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName='DISPLAY\\\\CMN13A8\\\\5&92cad76&0&UID256_0'\" /call:\"WmiSetBrightness\" /args:\"10,1000\" \r\n");
+void PrintUsage(OutputSink& out) {
+  Print(out, L"Tollix.exe %ls, Veltra Quorin WMI console tool.\r\n", GetProductVersion().c_str());
+  Print(out, L"Usage: Tollix [arguments...] \r\n");
+  Print(out, L"\r\n  Arguments:\r\n");
+  Print(out, L"     /WQL:       Must, indicate the WQL command. \r\n");
+  Print(out, L"     /namespace: Optional, indicate the namespace. (Default: root\\cimv2) \r\n");
+  Print(out, L"     /set:       Optional, indicate the new value. \r\n");
+  Print(out, L"     /call:      Optional, indicate the method name. \r\n");
+  Print(out, L"     /args:      Optional, arguments of /call or /set. \r\n");
+  Print(out, L"\r\n Optional advanced switch:\r\n");
+  Print(out, L"     /debugdisplay      Show more debug information.\r\n");
+  Print(out, L"     /showAllProperties Show all properties including __path ...etc \r\n");
+  Print(out, L"     /HexMatrix         Show UINT8 byte array in matrix \r\n");
+  Print(out, L"     /format:list|csv   The format to show result. (Default: list) \r\n");
+  Print(out, L"\r\n  Example of query:\r\n");
+  Print(out, L"     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \r\n");
+  Print(out, L"     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \r\n");
+  Print(out, L"     Tollix.exe /namespace:root\\wmi /WQL:\"select Instancename,__Path from WmiMonitorDescriptorMethods\" /showAllProperties \r\n");
+  Print(out, L"\r\n  Example of set:\r\n");
+  Print(out, L"     Tollix.exe /WQL:\"select * from Win32_LogicalDisk where DeviceID = 'X:'\" /set:\"VolumeName\" /args:\"NewLabel\" \r\n");
+  Print(out, L"\r\n  Example of method call:\r\n");
+  Print(out, L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorDescriptorMethods where InstanceName like 'DISPLAY\\\\%%%%'\" /call:\"WmiGetMonitorRawEEdidV1Block\" /args:\"0\" /HexMatrix \r\n");
+  Print(out, L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName like 'DISPLAY\\\\%%%%'\" /call:\"WmiSetBrightness\" /args:\"50,1000\" \r\n");
+  Print(out, L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName='DISPLAY\\\\CMN13A8\\\\5&92cad76&0&UID256_0'\" /call:\"WmiSetBrightness\" /args:\"10,1000\" \r\n");
 }

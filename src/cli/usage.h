@@ -3,8 +3,10 @@
 
 #include <string>
 
+class OutputSink;
+
 // The ProductVersion of this executable's version resource, or "Unkonwn" when
 // it cannot be read.
 std::wstring GetProductVersion();
 
-void PrintUsage();
+void PrintUsage(OutputSink& out);

@@ -1,7 +1,11 @@
-// Prints one WMI object in the list or CSV layout.
+// Prints one WMI object through the run's layout.
 #pragma once
 
 #include "wmi/wmi_access.h"
 
-// Returns 0 when every property was printed, 1 when one could not be read.
-int PrintObjectProperties(WmiAccess& wmi, const WmiObject& object);
+class Layout;
+struct RunSettings;
+
+// Returns 0 when every property was printed, 1 when one could not be read
+// (its message is printed).
+int PrintObjectProperties(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiObject& object);

@@ -1,34 +1,10 @@
 #include "render/value_text.h"
 
-#include "cli/run_settings.h"
+#include "base/run_settings.h"
+#include "base/text.h"
 #include "wmi/wmi_access.h"
 
 namespace {
-
-// Numbers are written digit by digit rather than through the printf family:
-// a large array holds millions of them, and a formatted print per element
-// costs many times the conversion itself. The text is the same as "%llu",
-// "%lld" and "0x%02x" give.
-void AppendUnsigned(unsigned long long number, std::wstring& text) {
-  wchar_t digits[20];
-  wchar_t* const end = digits + 20;
-  wchar_t* first = end;
-  do {
-    *--first = static_cast<wchar_t>(L'0' + number % 10);
-    number /= 10;
-  } while (number != 0);
-  text.append(first, static_cast<size_t>(end - first));
-}
-
-void AppendSigned(long long number, std::wstring& text) {
-  if (number < 0) {
-    text += L'-';
-    // Negated in unsigned arithmetic, so the smallest value has its text too.
-    AppendUnsigned(0ull - static_cast<unsigned long long>(number), text);
-  } else {
-    AppendUnsigned(static_cast<unsigned long long>(number), text);
-  }
-}
 
 void AppendHexByte(unsigned int byte, std::wstring& text) {
   static constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
@@ -156,7 +132,7 @@ void FormatValueText(const VARIANT& value, std::wstring& valueText) {
   }
 }
 
-HRESULT FormatArrayText(WmiAccess& wmi, const VARIANT& value, std::wstring& valueText) {
+HRESULT FormatArrayText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value, std::wstring& valueText) {
   const int arrayType = value.vt;
   // Only a plain SAFEARRAY can be walked; anything else in the array range
   // (a by-reference value, say) is named rather than read.
@@ -164,7 +140,6 @@ HRESULT FormatArrayText(WmiAccess& wmi, const VARIANT& value, std::wstring& valu
     AppendUnknown(arrayType, valueText);
     return S_OK;
   }
-  const RunSettings& settings = Settings();
   LONG lower = 0;
   LONG upper = 0;
   HRESULT hr = wmi.ArrayLowerBound(value.parray, lower);
@@ -206,13 +181,14 @@ HRESULT FormatArrayText(WmiAccess& wmi, const VARIANT& value, std::wstring& valu
   return S_OK;
 }
 
-HRESULT FormatPropertyText(WmiAccess& wmi, const VARIANT& value, std::wstring& valueText) {
+HRESULT FormatPropertyText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value,
+                           std::wstring& valueText) {
   if (value.vt < kArrayTypeFlag) {
     FormatValueText(value, valueText);
     return S_OK;
   }
   valueText += L'{';
-  const HRESULT hr = FormatArrayText(wmi, value, valueText);
+  const HRESULT hr = FormatArrayText(wmi, settings, value, valueText);
   valueText += L'}';
   return hr;
 }

@@ -7,9 +7,20 @@
 #include <string>
 
 class WmiAccess;
+struct RunSettings;
 
 // Type codes from this one up are arrays of (code - kArrayTypeFlag).
 inline constexpr VARTYPE kArrayTypeFlag = 0x2000;
+
+inline constexpr wchar_t kArrayReadFailed[] = L"ERROR: Failed to read array. Error code = 0x%x\r\n";
+
+// Whether a value could be shown; when not, the message to print (its one
+// conversion is the HRESULT's "0x%x").
+struct ValueStatus {
+  HRESULT hr = S_OK;
+  const wchar_t* message = nullptr;
+  bool Failed() const { return FAILED(hr); }
+};
 
 // Appends the text of a single value (type code below kArrayTypeFlag).
 void FormatValueText(const VARIANT& value, std::wstring& valueText);
@@ -17,7 +28,8 @@ void FormatValueText(const VARIANT& value, std::wstring& valueText);
 // Appends the elements of an array value, without braces: joined by "," (";"
 // in CSV), or as a numbered matrix of ten per row with /hexmatrix. Returns a
 // failing HRESULT when the array cannot be read; the text is then incomplete.
-HRESULT FormatArrayText(WmiAccess& wmi, const VARIANT& value, std::wstring& valueText);
+HRESULT FormatArrayText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value, std::wstring& valueText);
 
 // Either of the two above, with arrays in braces as the list layout shows them.
-HRESULT FormatPropertyText(WmiAccess& wmi, const VARIANT& value, std::wstring& valueText);
+HRESULT FormatPropertyText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value,
+                           std::wstring& valueText);

@@ -6,6 +6,8 @@ namespace {
 const CLSID kWbemAdministrativeLocator = {0xcb8555cc, 0x9128, 0x11d1, {0xad, 0x9b, 0x00, 0xc0, 0x4f, 0xd8, 0xfd, 0xff}};
 // {DC12A687-737F-11CF-884D-00AA004B2E24}
 const IID kIWbemLocator = {0xdc12a687, 0x737f, 0x11cf, {0x88, 0x4d, 0x00, 0xaa, 0x00, 0x4b, 0x2e, 0x24}};
+// {DC12A681-737F-11CF-884D-00AA004B2E24}
+const IID kIWbemClassObject = {0xdc12a681, 0x737f, 0x11cf, {0x88, 0x4d, 0x00, 0xaa, 0x00, 0x4b, 0x2e, 0x24}};
 
 IWbemLocator* Raw(const WmiLocator& handle) { return reinterpret_cast<IWbemLocator*>(handle.get()); }
 IWbemServices* Raw(const WmiServices& handle) { return reinterpret_cast<IWbemServices*>(handle.get()); }
@@ -112,6 +114,14 @@ HRESULT ComWmiAccess::PutInstance(const WmiServices& services, const WmiObject& 
 }
 
 void ComWmiAccess::UninitializeCom() { CoUninitialize(); }
+
+HRESULT ComWmiAccess::EmbeddedObject(const VARIANT& value, WmiObject& object) {
+  if (value.vt != VT_UNKNOWN || value.punkVal == nullptr) return DISP_E_TYPEMISMATCH;
+  void* raw = nullptr;
+  const HRESULT hr = value.punkVal->QueryInterface(kIWbemClassObject, &raw);
+  object = MakeHandle<WmiObject>(raw);
+  return hr;
+}
 
 HRESULT ComWmiAccess::ArrayLowerBound(SAFEARRAY* array, LONG& bound) { return SafeArrayGetLBound(array, 1, &bound); }
 

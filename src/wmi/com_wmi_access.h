@@ -22,6 +22,7 @@ class ComWmiAccess final : public WmiAccess {
                      const WmiObject& inParameters, WmiObject& outParameters) override;
   HRESULT PutInstance(const WmiServices& services, const WmiObject& object) override;
   void UninitializeCom() override;
+  HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) override;
   HRESULT ArrayLowerBound(SAFEARRAY* array, LONG& bound) override;
   HRESULT ArrayUpperBound(SAFEARRAY* array, LONG& bound) override;
   HRESULT ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) override;

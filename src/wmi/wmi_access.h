@@ -55,6 +55,9 @@ class WmiAccess {
                              const WmiObject& inParameters, WmiObject& outParameters) = 0;
   virtual HRESULT PutInstance(const WmiServices& services, const WmiObject& object) = 0;
   virtual void UninitializeCom() = 0;
+  // The object held by an embedded-object value (VT_UNKNOWN), to read its
+  // properties like any other object's.
+  virtual HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) = 0;
 
   // Reads of one-dimensional SAFEARRAYs. ArrayElement refuses an element wider
   // than elementSize bytes; a BSTR element arrives as a copy the caller owns.

@@ -1,6 +1,8 @@
 #include "support/fake_wmi_access.h"
 
+#include <atomic>
 #include <cstdlib>
+#include <utility>
 
 #include "support/values.h"
 
@@ -10,7 +12,7 @@ const wchar_t* const kOpNames[] = {
     L"InitializeCom", L"InitializeSecurity", L"CreateLocator", L"ConnectServer", L"SetProxyBlanket",
     L"ExecQuery",     L"Next",               L"GetNames",      L"Get",           L"Put",
     L"GetClass",      L"GetMethod",          L"SpawnInstance", L"ExecMethod",    L"PutInstance",
-    L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement"};
+    L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject"};
 static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
 
 // The VARIANT type WMI uses for a property of this CIM type.
@@ -34,7 +36,57 @@ std::wstring ClassOfPath(const std::wstring& path) {
   return path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
 }
 
+// {00000000-0000-0000-C000-000000000046}
+const IID kIUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// Asked for only by this fake, to find its own embedded objects.
+// {5B0E6C1D-2F4A-4E8B-9C3D-7A1E2B4C6D8F}
+const IID kFakeEmbedded = {0x5b0e6c1d, 0x2f4a, 0x4e8b, {0x9c, 0x3d, 0x7a, 0x1e, 0x2b, 0x4c, 0x6d, 0x8f}};
+
+// The COM object behind an embedded-object value: real reference counting,
+// so VARIANTs and SAFEARRAYs holding it copy and free it as they would a
+// WMI object.
+class FakeEmbedded final : public IUnknown {
+ public:
+  explicit FakeEmbedded(FakeObject held) : object(std::move(held)) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(iid, kIUnknown) && !IsEqualIID(iid, kFakeEmbedded)) return E_NOINTERFACE;
+    *out = this;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  const FakeObject object;
+
+ private:
+  std::atomic<ULONG> references_{1};
+};
+
 }  // namespace
+
+Variant EmbeddedValue(const FakeObject& object) {
+  Variant value;
+  value.get().vt = VT_UNKNOWN;
+  value.get().punkVal = new FakeEmbedded(object);
+  return value;
+}
+
+Variant EmbeddedArray(const std::vector<FakeObject>& objects) {
+  Variant array = RawArray(VT_ARRAY | VT_UNKNOWN, VT_UNKNOWN, static_cast<ULONG>(objects.size()));
+  for (size_t i = 0; i < objects.size(); ++i) {
+    LONG index = static_cast<LONG>(i);
+    const Variant element = EmbeddedValue(objects[i]);
+    SafeArrayPutElement(array.get().parray, &index, element.get().punkVal);  // takes a reference of its own
+  }
+  return array;
+}
 
 const wchar_t* WmiOpName(WmiOp op) { return kOpNames[static_cast<int>(op)]; }
 
@@ -321,4 +373,19 @@ HRESULT FakeWmiAccess::ArrayElement(SAFEARRAY* array, LONG index, void* element,
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::ArrayElement, hr)) return hr;
   return ReadArrayElement(array, index, element, elementSize);
+}
+
+HRESULT FakeWmiAccess::EmbeddedObject(const VARIANT& value, WmiObject& object) {
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::EmbeddedObject, hr)) return hr;
+  if (value.vt != VT_UNKNOWN || value.punkVal == nullptr) return DISP_E_TYPEMISMATCH;
+  void* raw = nullptr;
+  hr = value.punkVal->QueryInterface(kFakeEmbedded, &raw);
+  if (FAILED(hr)) return hr;
+  auto* embedded = static_cast<FakeEmbedded*>(static_cast<IUnknown*>(raw));
+  auto node = std::make_unique<Node>();
+  node->object = embedded->object;
+  embedded->Release();
+  object = Hand<WmiObject>(std::move(node));
+  return S_OK;
 }

@@ -15,7 +15,7 @@
 enum class WmiOp {
   InitializeCom, InitializeSecurity, CreateLocator, ConnectServer, SetProxyBlanket, ExecQuery, Next,
   GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
-  ArrayLowerBound, ArrayUpperBound, ArrayElement, Count
+  ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, Count
 };
 const wchar_t* WmiOpName(WmiOp op);
 
@@ -42,6 +42,11 @@ struct FakeObject {
   std::wstring className;
   std::vector<FakeProperty> properties;
 };
+
+// An embedded-object value (VT_UNKNOWN) holding a copy of `object`, and an
+// array of them, as WMI hands them out.
+Variant EmbeddedValue(const FakeObject& object);
+Variant EmbeddedArray(const std::vector<FakeObject>& objects);
 
 struct FakeMethod {
   // Without an input signature GetMethod succeeds and hands out nothing.
@@ -99,6 +104,7 @@ class FakeWmiAccess final : public WmiAccess {
   HRESULT ArrayLowerBound(SAFEARRAY* array, LONG& bound) override;
   HRESULT ArrayUpperBound(SAFEARRAY* array, LONG& bound) override;
   HRESULT ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) override;
+  HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) override;
 
  protected:
   void ReleaseHandle(void* handle) override;

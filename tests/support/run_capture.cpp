@@ -1,12 +1,8 @@
 #include "support/run_capture.h"
 
-#include "cli/output.h"
+#include "base/output.h"
 #include "cli/run_main.h"
 #include "cli/usage.h"
-
-void BeginCapture(std::wstring* sink) { CaptureOutput(sink); }
-
-void EndCapture() { CaptureOutput(nullptr); }
 
 RunResult RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments) {
   std::vector<std::wstring> owned;
@@ -15,8 +11,10 @@ RunResult RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments) 
   std::vector<wchar_t*> argv;
   for (std::wstring& argument : owned) argv.push_back(argument.data());
   argv.push_back(nullptr);
+  BufferSink out;
   RunResult result;
-  result.output = CaptureOf([&] { result.exitCode = RunMain(static_cast<int>(owned.size()), argv.data(), wmi); });
+  result.exitCode = RunMain(static_cast<int>(owned.size()), argv.data(), wmi, out);
+  result.output = out.Text();
   return result;
 }
 

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/output.h"
-#include "cli/run_settings.h"
-#include "cli/text.h"
+#include "base/run_settings.h"
+#include "base/text.h"
+#include "operations/wmi_query.h"
+#include "render/layout.h"
 #include "render/object_printer.h"
-#include "wmi/wmi_query.h"
 
 namespace {
 
@@ -33,20 +33,20 @@ std::vector<std::wstring> SplitMethodValues(const std::wstring& arguments) {
 // Puts each value, as a string WMI converts, into the in-parameter of the same
 // position. Fails before the first Put when the values outnumber the
 // parameters: a value must never land in the wrong parameter.
-int PutMethodValues(WmiAccess& wmi, const WmiObject& inParameters, const std::vector<std::wstring>& values) {
-  const RunSettings& settings = Settings();
+int PutMethodValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiObject& inParameters,
+                    const std::vector<std::wstring>& values) {
   SafeArray names;
   HRESULT hr = wmi.GetNames(inParameters, WBEM_FLAG_NONSYSTEM_ONLY, names);
-  if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to get method parameter names. Error code = 0x%x\r\n", hr);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method parameter names. Error code = 0x%x\r\n", hr);
   LONG lower = 0;
   LONG upper = -1;
   hr = wmi.ArrayLowerBound(names.get(), lower);
   if (SUCCEEDED(hr)) hr = wmi.ArrayUpperBound(names.get(), upper);
-  if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
 
   const long long parameterCount = upper >= lower ? static_cast<long long>(upper) - lower + 1 : 0;
   if (static_cast<long long>(values.size()) > parameterCount) {
-    Print(L"ERROR: Method %ls takes %d input parameters, %d values given.\r\n", settings.argMethodName.c_str(),
+    PrintError(layout, L"ERROR: Method %ls takes %d input parameters, %d values given.\r\n", settings.argMethodName.c_str(),
           static_cast<int>(parameterCount), static_cast<int>(values.size()));
     return 1;
   }
@@ -55,16 +55,16 @@ int PutMethodValues(WmiAccess& wmi, const WmiObject& inParameters, const std::ve
   for (const std::wstring& value : values) {
     Bstr name;
     hr = wmi.ArrayElement(names.get(), index, name.put(), sizeof(BSTR));
-    if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
     if (settings.debugDisplay) {
-      Print(L"INFO: Put method arg[%d], [%ls]=[%ls] \r\n", static_cast<int>(index), name.c_str(), value.c_str());
+      PrintInfo(layout, L"INFO: Put method arg[%d], [%ls]=[%ls] \r\n", static_cast<int>(index), name.c_str(), value.c_str());
     }
     const Variant argument = Variant::FromString(value.c_str());
     hr = wmi.Put(inParameters, name.c_str(), argument.get());
     if (FAILED(hr)) {
       // A refused value is reported; the parameter keeps its default and the
       // call goes on.
-      Print(L"ERROR: Failed to put method argument [%ls]=[%ls]. Error code = 0x%x\r\n", name.c_str(), value.c_str(),
+      PrintError(layout, L"ERROR: Failed to put method argument [%ls]=[%ls]. Error code = 0x%x\r\n", name.c_str(), value.c_str(),
             static_cast<unsigned>(hr));
     }
     ++index;
@@ -74,68 +74,72 @@ int PutMethodValues(WmiAccess& wmi, const WmiObject& inParameters, const std::ve
 
 }  // namespace
 
-int CallMethodOnObject(WmiAccess& wmi, const WmiServices& services, const WmiObject& object) {
-  const RunSettings& settings = Settings();
+int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                       const WmiObject& object) {
   const bool debug = settings.debugDisplay != 0;
   const wchar_t* className = settings.argClassName.c_str();
   const wchar_t* methodName = settings.argMethodName.c_str();
 
   if (debug) {
-    Print(L"INFO: Start CALL method.\r\n");
-    Print(L"INFO: Get object [%ls] start.\r\n", className);
+    PrintInfo(layout, L"INFO: Start CALL method.\r\n");
+    PrintInfo(layout, L"INFO: Get object [%ls] start.\r\n", className);
   }
   WmiObject classObject;
   HRESULT hr = wmi.GetClass(services, className, classObject);
-  if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to get object. Error code = 0x%x\r\n", hr);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get object. Error code = 0x%x\r\n", hr);
 
   if (debug) {
-    Print(L"INFO: Get object [%ls] end.\r\n", className);
-    Print(L"INFO: Get method [%ls] start.\r\n", methodName);
+    PrintInfo(layout, L"INFO: Get object [%ls] end.\r\n", className);
+    PrintInfo(layout, L"INFO: Get method [%ls] start.\r\n", methodName);
   }
   WmiObject inParameters;
   {
     WmiObject inSignature;
     hr = wmi.GetMethod(classObject, methodName, inSignature);
-    if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to get method. Error code = 0x%x\r\n", hr);
-    if (debug) Print(L"INFO: Get method [%ls] end.\r\n", methodName);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method. Error code = 0x%x\r\n", hr);
+    if (debug) PrintInfo(layout, L"INFO: Get method [%ls] end.\r\n", methodName);
     // A method without input parameters has no signature to spawn from.
     if (inSignature) {
-      if (debug) Print(L"INFO: Spawn Instance start.\r\n");
+      if (debug) PrintInfo(layout, L"INFO: Spawn Instance start.\r\n");
       hr = wmi.SpawnInstance(inSignature, inParameters);
-      if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to Spawn Instance. Error code = 0x%x\r\n", hr);
-      if (debug) Print(L"INFO: Spawn Instance end.\r\n");
+      if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to Spawn Instance. Error code = 0x%x\r\n", hr);
+      if (debug) PrintInfo(layout, L"INFO: Spawn Instance end.\r\n");
     }
   }
 
-  if (debug) Print(L"INFO: Get __PATH start.\r\n");
+  if (debug) PrintInfo(layout, L"INFO: Get __PATH start.\r\n");
   Variant path;
   hr = wmi.Get(object, L"__PATH", path, nullptr);
-  if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to get __PATH. Error code = 0x%x\r\n", hr);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get __PATH. Error code = 0x%x\r\n", hr);
   const wchar_t* objectPath = path.type() == VT_BSTR && path.get().bstrVal ? path.get().bstrVal : L"";
   if (debug) {
-    Print(L"INFO: Get __PATH end.\r\n");
-    Print(L"INFO: __PATH=%ls\r\n", objectPath);
-    Print(L"INFO: Put arguments [%ls] start.\r\n", settings.argArguments.c_str());
+    PrintInfo(layout, L"INFO: Get __PATH end.\r\n");
+    PrintInfo(layout, L"INFO: __PATH=%ls\r\n", objectPath);
+    PrintInfo(layout, L"INFO: Put arguments [%ls] start.\r\n", settings.argArguments.c_str());
   }
 
   const std::vector<std::wstring> values = SplitMethodValues(settings.argArguments);
   if (inParameters) {
-    if (PutMethodValues(wmi, inParameters, values) != 0) return 1;
+    if (PutMethodValues(wmi, settings, layout, inParameters, values) != 0) return 1;
   } else if (!values.empty()) {
-    Print(L"ERROR: Method %ls has no input parameters.\r\n", methodName);
+    PrintError(layout, L"ERROR: Method %ls has no input parameters.\r\n", methodName);
     return 1;
   }
   if (debug) {
-    Print(L"INFO: Put arguments [%ls] end.\r\n", settings.argArguments.c_str());
-    Print(L"INFO: Execute method [%ls] start.\r\n", methodName);
+    PrintInfo(layout, L"INFO: Put arguments [%ls] end.\r\n", settings.argArguments.c_str());
+    PrintInfo(layout, L"INFO: Execute method [%ls] start.\r\n", methodName);
   }
 
   WmiObject outParameters;
   hr = wmi.ExecMethod(services, objectPath, methodName, inParameters, outParameters);
-  if (FAILED(hr)) return ReportFailure(L"ERROR: Failed to execute method. Error code = 0x%x\r\n", hr);
-  if (debug) Print(L"INFO: Execute method [%ls] end.\r\n", methodName);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute method. Error code = 0x%x\r\n", hr);
+  if (debug) PrintInfo(layout, L"INFO: Execute method [%ls] end.\r\n", methodName);
 
-  if (outParameters && PrintObjectProperties(wmi, outParameters) != 0) return 1;
-  Print(L"CALL Success.\r\n");
+  if (!outParameters) {
+    layout.NoOutputParameters();
+  } else if (PrintObjectProperties(wmi, settings, layout, outParameters) != 0) {
+    return 1;
+  }
+  PrintLine(layout, L"CALL Success.\r\n");
   return 0;
 }

@@ -1,15 +1,14 @@
-#include "cli/output.h"
+#include "base/output.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cwchar>
 #include <vector>
 
 namespace {
-
-std::function<void(std::wstring_view)> g_redirect;
 
 // Whether every conversion in `format` is "%ls" or "%%". Nearly every line
 // Tollix prints is made only of those, and values can be megabytes long.
@@ -66,14 +65,16 @@ void AppendStrings(std::wstring& text, const wchar_t* format, va_list args) {
   text.append(literal, static_cast<size_t>(p - literal));
 }
 
+}  // namespace
+
 void AppendFormatV(std::wstring& text, const wchar_t* format, va_list args) {
   if (OnlyStringConversions(format)) {
     AppendStrings(text, format, args);
     return;
   }
   // vswprintf reports "did not fit" with a negative result and no length, so
-  // grow the scratch buffer until it fits. It is reused across calls.
-  static thread_local std::vector<wchar_t> scratch(1024);
+  // grow the scratch buffer until it fits. Lines with numbers are short.
+  std::vector<wchar_t> scratch(256);
   for (;;) {
     va_list attempt;
     va_copy(attempt, args);
@@ -88,16 +89,50 @@ void AppendFormatV(std::wstring& text, const wchar_t* format, va_list args) {
   }
 }
 
-bool StdoutIsConsole() {
-  static const int isConsole = [] {
-    DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) ? 1 : 0;
-  }();
-  return isConsole != 0;
+void AppendFormat(std::wstring& text, const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  AppendFormatV(text, format, args);
+  va_end(args);
+}
+
+void Print(OutputSink& sink, const wchar_t* format, ...) {
+  std::wstring line;
+  va_list args;
+  va_start(args, format);
+  AppendFormatV(line, format, args);
+  va_end(args);
+  sink.Write(line);
+}
+
+StdoutSink::StdoutSink() {
+  DWORD mode = 0;
+  console_ = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+  // The C runtime leaves standard output unbuffered when it is a character
+  // device such as NUL (/dev/null under Wine), and Wine then writes it about
+  // a byte at a time, each a wineserver round trip: over a millisecond a line.
+  // A buffer of our own makes every destination cost one write per 64 KiB.
+  // setvbuf has to come before any other use of the stream.
+  if (!console_) setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
+}
+
+StdoutSink::~StdoutSink() { fflush(stdout); }
+
+void StdoutSink::Write(std::wstring_view text) {
+  if (console_) {
+    WriteToConsole(text);
+  } else {
+    WriteAsUtf8(text);
+  }
+}
+
+void StdoutSink::KeepLineEndsExact() {
+  fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
 }
 
 // A console shows every character when given UTF-16 directly.
-void WriteToConsole(const std::wstring& text) {
+void StdoutSink::WriteToConsole(std::wstring_view text) {
   const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
   const wchar_t* data = text.data();
   size_t left = text.size();
@@ -115,20 +150,8 @@ void WriteToConsole(const std::wstring& text) {
 // A long text is converted a piece at a time, so the bytes never need as much
 // memory again as the text; a piece never ends inside a surrogate pair, which
 // would turn the character into two replacement characters.
-void WriteAsUtf8(const std::wstring& text) {
-  // The C runtime leaves standard output unbuffered when it is a character
-  // device such as NUL (/dev/null under Wine), and Wine then writes it about
-  // a byte at a time, each a wineserver round trip: over a millisecond a line.
-  // A buffer of our own makes every destination cost one write per 64 KiB.
-  // setvbuf has to come before any other use of the stream; nothing else
-  // writes to it, and the flush covers it should that ever change.
-  static const bool buffered = [] {
-    fflush(stdout);
-    return setvbuf(stdout, nullptr, _IOFBF, 64 * 1024) == 0;
-  }();
-  (void)buffered;
+void StdoutSink::WriteAsUtf8(std::wstring_view text) {
   constexpr size_t kPieceChars = 16384;
-  static thread_local std::string bytes;
   const wchar_t* data = text.data();
   size_t left = text.size();
   while (left > 0) {
@@ -137,45 +160,10 @@ void WriteAsUtf8(const std::wstring& text) {
     const int wideLength = static_cast<int>(piece);
     const int needed = WideCharToMultiByte(CP_UTF8, 0, data, wideLength, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) return;
-    bytes.resize(static_cast<size_t>(needed));
-    WideCharToMultiByte(CP_UTF8, 0, data, wideLength, bytes.data(), needed, nullptr, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), stdout);
+    bytes_.resize(static_cast<size_t>(needed));
+    WideCharToMultiByte(CP_UTF8, 0, data, wideLength, bytes_.data(), needed, nullptr, nullptr);
+    fwrite(bytes_.data(), 1, bytes_.size(), stdout);
     data += piece;
     left -= piece;
   }
 }
-
-}  // namespace
-
-void Print(const wchar_t* format, ...) {
-  static thread_local std::wstring line;
-  line.clear();
-  va_list args;
-  va_start(args, format);
-  AppendFormatV(line, format, args);
-  va_end(args);
-  if (g_redirect) {
-    g_redirect(line);
-  } else if (StdoutIsConsole()) {
-    WriteToConsole(line);
-  } else {
-    WriteAsUtf8(line);
-  }
-}
-
-int ReportFailure(const wchar_t* format, long hr) {
-  Print(format, static_cast<unsigned>(hr));
-  return 1;
-}
-
-void RedirectOutput(std::function<void(std::wstring_view)> sink) { g_redirect = std::move(sink); }
-
-void CaptureOutput(std::wstring* sink) {
-  if (sink == nullptr) {
-    RedirectOutput(nullptr);
-  } else {
-    RedirectOutput([sink](std::wstring_view text) { sink->append(text); });
-  }
-}
-
-void FlushOutput() { fflush(stdout); }

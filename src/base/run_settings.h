@@ -1,5 +1,6 @@
-// The process-wide run settings, filled from the command line and read by
-// every part of the program.
+// What the command line asks for. The argument scan returns it, and every
+// part of the program reads it as a const value; nothing changes it during a
+// run.
 #pragma once
 
 #include <cstddef>
@@ -23,10 +24,5 @@ struct RunSettings {
   int showAllProperties = 0;
   int hexMatrix = 0;
   int formatCsv = 0;
-  int csvHeaderShown = 0;
+  int formatJson = 0;
 };
-
-RunSettings& Settings();
-
-// Back to the initial values; every run starts from here.
-void ResetRunSettings();

@@ -1,0 +1,41 @@
+#include "base/text.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+
+void TrimSpaces(std::wstring& text) {
+  if (text.empty()) return;
+  StrTrimW(text.data(), L" ");
+  text.resize(wcslen(text.c_str()));
+}
+
+void LowerCase(std::wstring& text) {
+  if (text.empty()) return;
+  // CharLowerBuffW, unlike CharLowerW, takes a length, so a text of any size
+  // (and one with embedded zeros) is lower-cased whole and in place.
+  CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+}
+
+// The same text as "%llu" and "%lld" give.
+void AppendUnsigned(unsigned long long number, std::wstring& text) {
+  wchar_t digits[20];
+  wchar_t* const end = digits + 20;
+  wchar_t* first = end;
+  do {
+    *--first = static_cast<wchar_t>(L'0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  text.append(first, static_cast<size_t>(end - first));
+}
+
+void AppendSigned(long long number, std::wstring& text) {
+  if (number < 0) {
+    text += L'-';
+    // Negated in unsigned arithmetic, so the smallest value has its text too.
+    AppendUnsigned(0ull - static_cast<unsigned long long>(number), text);
+  } else {
+    AppendUnsigned(static_cast<unsigned long long>(number), text);
+  }
+}

@@ -1,0 +1,57 @@
+// SET: changes one property of a result object and writes the object back.
+#include <string>
+
+#include "base/run_settings.h"
+#include "operations/wmi_query.h"
+#include "render/layout.h"
+#include "render/value_text.h"
+
+int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                        const WmiObject& object) {
+  const bool debug = settings.debugDisplay != 0;
+  const wchar_t* key = settings.argKey.c_str();
+
+  if (debug) {
+    PrintInfo(layout, L"INFO: Start SET method.\r\n");
+    PrintInfo(layout, L"INFO: Get original value, start\r\n");
+  }
+  Variant value;
+  CIMTYPE cimType = 0;
+  HRESULT hr = wmi.Get(object, key, value, &cimType);
+  if (FAILED(hr)) {
+    PrintError(layout, L"ERROR: Failed to get original value of [%ls]. Error code = 0x%x\r\n", key, static_cast<unsigned>(hr));
+    return 1;
+  }
+  std::wstring valueText;
+  if (debug) {
+    hr = FormatPropertyText(wmi, settings, value.get(), valueText);
+    if (FAILED(hr)) return ReportFailure(layout, kArrayReadFailed, hr);
+    PrintInfo(layout, L"%ls=%ls, vt=%d, ct=%d\r\n", key, valueText.c_str(), static_cast<int>(value.type()),
+          static_cast<int>(cimType));
+    PrintInfo(layout, L"INFO: Get original value, end\r\n");
+    PrintInfo(layout, L"INFO: Set new value, start\r\n");
+  }
+
+  value = Variant::FromString(settings.argArguments.c_str());
+  hr = wmi.Put(object, key, value.get());
+  if (FAILED(hr)) {
+    PrintError(layout, L"ERROR: Failed to put value as [%ls]. Error code = 0x%x\r\n", key, static_cast<unsigned>(hr));
+    return 1;
+  }
+  if (debug) PrintInfo(layout, L"INFO: Set new value, end\r\n");
+
+  // The re-read shows what WMI made of the string. A failed read does not stop
+  // the write; its empty value shows as !!CIM_EMPTY!!.
+  value = Variant();
+  wmi.Get(object, key, value, &cimType);
+  const ValueStatus shown = layout.NewValue(wmi, key, value.get(), cimType);
+  if (shown.Failed()) return ReportFailure(layout, shown.message, shown.hr);
+  value = Variant();
+
+  if (debug) PrintInfo(layout, L"INFO: Put instance, start\r\n");
+  hr = wmi.PutInstance(services, object);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to PutInstance. Error code = 0x%x\r\n", hr);
+  if (debug) PrintInfo(layout, L"INFO: Put instance, end\r\n");
+  PrintLine(layout, L"SET Success.\r\n");
+  return 0;
+}

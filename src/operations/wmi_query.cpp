@@ -1,0 +1,70 @@
+#include "operations/wmi_query.h"
+
+#include "base/run_settings.h"
+#include "render/layout.h"
+#include "render/object_printer.h"
+
+namespace {
+
+int ApplyOperation(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                   const WmiObject& object) {
+  switch (settings.argFUNC) {
+    case Operation::CALL:
+      return CallMethodOnObject(wmi, settings, layout, services, object);
+    case Operation::SET:
+      return SetPropertyOnObject(wmi, settings, layout, services, object);
+    case Operation::GET:
+      break;
+  }
+  if (settings.debugDisplay) PrintInfo(layout, L"INFO: Start GET method.\r\n");
+  return PrintObjectProperties(wmi, settings, layout, object);
+}
+
+// Everything that needs COM, with every interface held in a scope that ends
+// before COM is uninitialised.
+int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
+                        const wchar_t* query) {
+  HRESULT hr = wmi.InitializeSecurity();
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize security. Error code = 0x%x\r\n", hr);
+
+  WmiLocator locator;
+  hr = wmi.CreateLocator(locator);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to create IWbemLocator object. Error code = 0x%x\r\n", hr);
+
+  WmiServices services;
+  hr = wmi.ConnectServer(locator, nameSpace, services);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to connect. Error code = 0x%x\r\n", hr);
+
+  hr = wmi.SetProxyBlanket(services);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to set proxy blanket. Error code = 0x%x\r\n", hr);
+
+  WmiEnumerator results;
+  hr = wmi.ExecQuery(services, query, results);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);
+
+  const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
+  for (;;) {
+    if (listLayout) PrintLine(layout, L"\r\n");
+    WmiObject object;
+    ULONG returned = 0;
+    hr = wmi.Next(results, object, returned);
+    // A failing Next is how Windows reports a bad query or an unknown class;
+    // it is not the end of the results.
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get next object. Error code = 0x%x\r\n", hr);
+    if (returned == 0 || !object) break;
+    if (ApplyOperation(wmi, settings, layout, services, object) != 0) return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
+             const wchar_t* query) {
+  if (settings.debugDisplay) PrintInfo(layout, L"INFO: Function WmiQuery starts.\r\n");
+  const HRESULT hr = wmi.InitializeCom();
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize COM library. Error code = 0x%x\r\n", hr);
+  const int result = QueryWithComStarted(wmi, settings, layout, nameSpace, query);
+  wmi.UninitializeCom();
+  return result;
+}

@@ -1,0 +1,62 @@
+// How one run shows what it finds: result objects, the value SET reads back,
+// its own lines for people, errors and trace lines. There are three layouts:
+// list (with the hex matrix), CSV and JSON Lines. State that changes during a
+// run, such as whether the CSV header is out, lives in the run's layout.
+#pragma once
+
+#include <windows.h>
+#include <wbemcli.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "render/value_text.h"
+
+class OutputSink;
+class WmiAccess;
+struct RunSettings;
+
+class Layout {
+ public:
+  virtual ~Layout() = default;
+
+  // A line for people: the banner, the empty line before each result, the
+  // success lines.
+  virtual void Line(std::wstring_view text) = 0;
+  // A whole "ERROR: ...\r\n" line.
+  virtual void Error(std::wstring_view text) = 0;
+  // A whole trace line, "INFO: ...\r\n" as a rule.
+  virtual void Info(std::wstring_view text) = 0;
+
+  // One object, a property at a time: a GET result or a method's output
+  // parameters. An object that fails part way is left unfinished; the next
+  // BeginObject starts afresh.
+  virtual void BeginObject() = 0;
+  virtual ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) = 0;
+  virtual void EndObject() = 0;
+  // A method that gave back no output parameters.
+  virtual void NoOutputParameters() = 0;
+
+  // The value SET reads back after its Put.
+  virtual ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) = 0;
+};
+
+// The layout the settings ask for, writing to `sink`. `node` names the machine
+// in CSV and JSON lines.
+std::unique_ptr<Layout> MakeLayout(const RunSettings& settings, OutputSink& sink,
+                                   std::wstring node = L"LOCALHOST");
+
+std::unique_ptr<Layout> MakeListLayout(const RunSettings& settings, OutputSink& sink);
+std::unique_ptr<Layout> MakeCsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node);
+std::unique_ptr<Layout> MakeJsonLayout(const RunSettings& settings, OutputSink& sink, std::wstring node);
+
+// printf-style messages through a layout; each format carries its own
+// "ERROR: " or "INFO: " and its "\r\n".
+void PrintLine(Layout& layout, const wchar_t* format, ...);
+void PrintError(Layout& layout, const wchar_t* format, ...);
+void PrintInfo(Layout& layout, const wchar_t* format, ...);
+
+// Prints an error whose one conversion is an HRESULT's "0x%x", and returns 1
+// so a failing step can report and fail in one statement.
+int ReportFailure(Layout& layout, const wchar_t* format, HRESULT hr);

@@ -1,0 +1,126 @@
+// The layouts for people and for the scripts written before JSON: list (one
+// name=value line per property, arrays optionally as a hex matrix) and CSV (a
+// header once, then one line per object; fields are neither quoted nor
+// escaped).
+#include <utility>
+
+#include "base/output.h"
+#include "base/run_settings.h"
+#include "render/layout.h"
+#include "render/value_text.h"
+
+namespace {
+
+class TextLayout : public Layout {
+ public:
+  TextLayout(const RunSettings& settings, OutputSink& sink) : settings_(settings), sink_(sink) {}
+
+  void Line(std::wstring_view text) override { sink_.Write(text); }
+  void Error(std::wstring_view text) override { sink_.Write(text); }
+  void Info(std::wstring_view text) override { sink_.Write(text); }
+  void NoOutputParameters() override {}
+
+  ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE) override {
+    valueText_.clear();
+    const HRESULT hr = FormatPropertyText(wmi, settings_, value, valueText_);
+    if (FAILED(hr)) return {hr, kArrayReadFailed};
+    Print(sink_, L"%ls=%ls\r\n", name, valueText_.c_str());
+    return {};
+  }
+
+ protected:
+  // The text of one property value, arrays without their braces.
+  ValueStatus FormatValue(WmiAccess& wmi, const VARIANT& value) {
+    valueText_.clear();
+    if (value.vt >= kArrayTypeFlag) {
+      const HRESULT hr = FormatArrayText(wmi, settings_, value, valueText_);
+      if (FAILED(hr)) return {hr, kArrayReadFailed};
+    } else {
+      FormatValueText(value, valueText_);
+    }
+    return {};
+  }
+
+  const RunSettings& settings_;
+  OutputSink& sink_;
+  std::wstring valueText_;
+};
+
+class ListLayout final : public TextLayout {
+ public:
+  using TextLayout::TextLayout;
+
+  void BeginObject() override {}
+  void EndObject() override {}
+
+  // Each property is printed as soon as it is read, so what was printed
+  // stays printed when a later property fails.
+  ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE) override {
+    const ValueStatus status = FormatValue(wmi, value);
+    if (status.Failed()) return status;
+    if (value.vt >= kArrayTypeFlag) {
+      Print(sink_, L"%ls={%ls}\r\n", name, valueText_.c_str());
+    } else {
+      Print(sink_, L"%ls=%ls\r\n", name, valueText_.c_str());
+    }
+    return {};
+  }
+};
+
+class CsvLayout final : public TextLayout {
+ public:
+  CsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node)
+      : TextLayout(settings, sink), node_(std::move(node)) {}
+
+  void BeginObject() override {
+    headerLine_.clear();
+    dataLine_.clear();
+    firstProperty_ = true;
+  }
+
+  ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE) override {
+    if (!firstProperty_) {
+      headerLine_ += L',';
+      dataLine_ += L',';
+    }
+    firstProperty_ = false;
+    headerLine_ += name;
+    const ValueStatus status = FormatValue(wmi, value);
+    if (status.Failed()) return status;
+    if (value.vt >= kArrayTypeFlag) {
+      dataLine_ += L'{';
+      dataLine_ += valueText_;
+      dataLine_ += L'}';
+    } else {
+      dataLine_ += valueText_;
+    }
+    return {};
+  }
+
+  // The header comes from the first object printed in the run; later objects
+  // print only their data lines, even if their properties differ.
+  void EndObject() override {
+    if (!headerShown_) {
+      Print(sink_, L"Node,%ls\r\n", headerLine_.c_str());
+      headerShown_ = true;
+    }
+    Print(sink_, L"%ls,%ls\r\n", node_.c_str(), dataLine_.c_str());
+  }
+
+ private:
+  std::wstring node_;
+  std::wstring headerLine_;
+  std::wstring dataLine_;
+  bool firstProperty_ = true;
+  bool headerShown_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Layout> MakeListLayout(const RunSettings& settings, OutputSink& sink) {
+  return std::make_unique<ListLayout>(settings, sink);
+}
+
+std::unique_ptr<Layout> MakeCsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node) {
+  return std::make_unique<CsvLayout>(settings, sink, std::move(node));
+}
