@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/fake_wmi_access.h"
+#include "support/json_lines.h"
 #include "support/run_capture.h"
 #include "support/values.h"
 
@@ -19,7 +20,8 @@ constexpr HRESULT kInjected = static_cast<HRESULT>(0x8004106C);  // WBEM_E_QUOTA
 void Populate(FakeWmiAccess& wmi) {
   wmi.AddResult(L"Win32_Panel", L"\\\\.\\root\\cimv2:Win32_Panel.Id=1")
       .Add(L"Name", StringValue(L"panel"))
-      .Add(L"Levels", IntegerArray(VT_I4, {10, 20}), CIM_SINT32 | CIM_FLAG_ARRAY);
+      .Add(L"Levels", IntegerArray(VT_I4, {10, 20}), CIM_SINT32 | CIM_FLAG_ARRAY)
+      .Add(L"Frame", EmbeddedValue(FakeObject().Add(L"Width", IntegerValue(VT_I4, 3), CIM_UINT32)), CIM_OBJECT);
   FakeMethod& dim = wmi.AddMethod(L"Win32_Panel", L"Dim");
   dim.inputs.Add(L"Level", NullValue(), CIM_UINT32).Add(L"Timeout", NullValue(), CIM_UINT32);
   dim.run = [](const FakeObject&) {
@@ -57,6 +59,8 @@ std::vector<Mode> Modes() {
   for (WmiOp op : {WmiOp::ArrayLowerBound, WmiOp::ArrayUpperBound, WmiOp::ArrayElement}) {
     get.messages[op] = Message(L"Failed to read array");
   }
+  // Only JSON reads what an embedded object holds.
+  get.messages[WmiOp::EmbeddedObject] = Message(L"Failed to read embedded object");
 
   Mode set{L"SET", {L"/wql:select * from win32_panel", L"/set:Name", L"/args:lamp"}, startUp};
   set.messages[WmiOp::Get] = Message(L"Failed to get original value of [Name]");
@@ -77,50 +81,67 @@ std::vector<Mode> Modes() {
   return {get, set, call};
 }
 
+// The text of each {"error":...} line of a JSON run, as a line of the other
+// layouts would read.
+std::wstring ErrorLinesOf(const std::wstring& output) {
+  std::wstring errors;
+  for (const nlohmann::ordered_json& line : ParseJsonLines(output)) {
+    if (!line.contains("error")) continue;
+    const std::string text = line["error"];
+    errors += L"ERROR: " + std::wstring(text.begin(), text.end()) + L"\r\n";  // ASCII only
+  }
+  return errors;
+}
+
 TEST(FailurePaths, EveryReachedOperationFailsCleanly) {
-  for (const Mode& mode : Modes()) {
-    FakeWmiAccess clean;
-    Populate(clean);
-    const RunResult baseline = RunTollix(clean, mode.arguments);
-    ASSERT_EQ(baseline.exitCode, 0) << mode.name << baseline.output;
+  for (Mode mode : Modes()) {
+    for (bool json : {false, true}) {
+      if (json) mode.arguments.push_back(L"/format:json");
+      SCOPED_TRACE(json ? "JSON" : "list");
+      FakeWmiAccess clean;
+      Populate(clean);
+      const RunResult baseline = RunTollix(clean, mode.arguments);
+      ASSERT_EQ(baseline.exitCode, 0) << mode.name << baseline.output;
 
-    std::vector<WmiOp> reached = clean.log;
-    std::sort(reached.begin(), reached.end());
-    reached.erase(std::unique(reached.begin(), reached.end()), reached.end());
-    reached.erase(std::remove(reached.begin(), reached.end(), WmiOp::UninitializeCom), reached.end());
+      std::vector<WmiOp> reached = clean.log;
+      std::sort(reached.begin(), reached.end());
+      reached.erase(std::unique(reached.begin(), reached.end()), reached.end());
+      reached.erase(std::remove(reached.begin(), reached.end(), WmiOp::UninitializeCom), reached.end());
 
-    for (WmiOp op : reached) {
-      SCOPED_TRACE(std::wstring(mode.name) + L" " + WmiOpName(op));
-      const auto expected = mode.messages.find(op);
-      ASSERT_NE(expected, mode.messages.end()) << "no expectation for an operation the run reaches";
+      for (WmiOp op : reached) {
+        SCOPED_TRACE(std::wstring(mode.name) + L" " + WmiOpName(op));
+        const auto expected = mode.messages.find(op);
+        ASSERT_NE(expected, mode.messages.end()) << "no expectation for an operation the run reaches";
 
-      FakeWmiAccess wmi;
-      Populate(wmi);
-      wmi.FailAt(op, 1, kInjected);
-      const RunResult run = RunTollix(wmi, mode.arguments);
-      const int comStarted = op == WmiOp::InitializeCom ? 0 : 1;
-      EXPECT_EQ(wmi.Calls(WmiOp::UninitializeCom), comStarted);
-      EXPECT_EQ(wmi.LiveHandles(), 0);
+        FakeWmiAccess wmi;
+        Populate(wmi);
+        wmi.FailAt(op, 1, kInjected);
+        const RunResult run = RunTollix(wmi, mode.arguments);
+        const int comStarted = op == WmiOp::InitializeCom ? 0 : 1;
+        EXPECT_EQ(wmi.Calls(WmiOp::UninitializeCom), comStarted);
+        EXPECT_EQ(wmi.LiveHandles(), 0);
 
-      if (expected->second.empty()) {  // reported, and the run goes on
-        EXPECT_EQ(run.exitCode, 0);
-        EXPECT_NE(run.output.find(L"Error code = 0x8004106c\r\n"), std::wstring::npos);
-        continue;
+        const std::wstring output = json ? ErrorLinesOf(run.output) : run.output;
+        if (expected->second.empty()) {  // reported, and the run goes on
+          EXPECT_EQ(run.exitCode, 0);
+          EXPECT_NE(output.find(L"Error code = 0x8004106c\r\n"), std::wstring::npos);
+          continue;
+        }
+        EXPECT_EQ(run.exitCode, 1);
+        const std::wstring ending = expected->second + L"ERROR: Failed to run root\\cimv2\\" +
+                                    mode.arguments[0].substr(5) + L"\r\n";
+        ASSERT_GE(output.size(), ending.size());
+        EXPECT_EQ(output.substr(output.size() - ending.size()), ending);
+        EXPECT_EQ(run.output.find(L"Success."), std::wstring::npos);
+
+        // After the failed call only COM's shutdown may follow.
+        const auto failed = std::find(wmi.log.begin(), wmi.log.end(), op);
+        ASSERT_NE(failed, wmi.log.end());
+        const std::vector<WmiOp> after(failed + 1, wmi.log.end());
+        EXPECT_EQ(after, std::vector<WmiOp>(comStarted, WmiOp::UninitializeCom));
+        EXPECT_TRUE(wmi.executed.empty());
+        EXPECT_TRUE(wmi.written.empty());
       }
-      EXPECT_EQ(run.exitCode, 1);
-      const std::wstring ending = expected->second + L"ERROR: Failed to run root\\cimv2\\" +
-                                  mode.arguments[0].substr(5) + L"\r\n";
-      ASSERT_GE(run.output.size(), ending.size());
-      EXPECT_EQ(run.output.substr(run.output.size() - ending.size()), ending);
-      EXPECT_EQ(run.output.find(L"Success."), std::wstring::npos);
-
-      // After the failed call only COM's shutdown may follow.
-      const auto failed = std::find(wmi.log.begin(), wmi.log.end(), op);
-      ASSERT_NE(failed, wmi.log.end());
-      const std::vector<WmiOp> after(failed + 1, wmi.log.end());
-      EXPECT_EQ(after, std::vector<WmiOp>(comStarted, WmiOp::UninitializeCom));
-      EXPECT_TRUE(wmi.executed.empty());
-      EXPECT_TRUE(wmi.written.empty());
     }
   }
 }

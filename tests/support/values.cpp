@@ -31,7 +31,18 @@ void StoreInteger(void* slot, VARTYPE type, long long value) {
 
 Variant Copy(const VARIANT& value) {
   Variant copy;
-  if (FAILED(VariantCopy(copy.put(), const_cast<VARIANT*>(&value)))) std::abort();
+  if (SUCCEEDED(VariantCopy(copy.put(), const_cast<VARIANT*>(&value)))) return copy;
+  // VariantCopy refuses type codes that only CIM has (101 to 103, 0xFFF);
+  // their payload is a plain number, or a SAFEARRAY copied as such.
+  if (value.vt & VT_BYREF) std::abort();
+  if (value.vt & VT_ARRAY) {
+    SAFEARRAY* array = nullptr;
+    if (FAILED(SafeArrayCopy(value.parray, &array))) std::abort();
+    copy.get().vt = value.vt;
+    copy.get().parray = array;
+    return copy;
+  }
+  copy.get() = value;
   return copy;
 }
 
@@ -57,6 +68,29 @@ Variant IntegerValue(VARTYPE type, long long number) {
   Variant value;
   value.get().vt = type;
   StoreInteger(&value.get().llVal, type, number);
+  return value;
+}
+
+Variant RealValue(VARTYPE type, double number) {
+  Variant value;
+  value.get().vt = type;
+  if (type == VT_R4) {
+    value.get().fltVal = static_cast<float>(number);
+  } else {
+    value.get().dblVal = number;
+  }
+  return value;
+}
+
+Variant RealArray(VARTYPE elementType, const std::vector<double>& elements, LONG lower) {
+  Variant value = RawArray(VT_ARRAY | elementType, elementType, static_cast<ULONG>(elements.size()), lower);
+  for (size_t i = 0; i < elements.size(); ++i) {
+    LONG index = lower + static_cast<LONG>(i);
+    float single = static_cast<float>(elements[i]);
+    double wide = elements[i];
+    SafeArrayPutElement(value.get().parray, &index,
+                        elementType == VT_R4 ? static_cast<void*>(&single) : static_cast<void*>(&wide));
+  }
   return value;
 }
 
@@ -87,8 +121,8 @@ Variant StringArray(const std::vector<std::wstring>& texts, LONG lower) {
   SAFEARRAY* array = CreateVector(VT_BSTR, static_cast<ULONG>(texts.size()), lower);
   for (size_t i = 0; array && i < texts.size(); ++i) {
     LONG index = lower + static_cast<LONG>(i);
-    Bstr text(texts[i].c_str());
-    SafeArrayPutElement(array, &index, text.get());  // stores its own copy
+    const Variant text = StringValue(texts[i]);  // embedded NULs included
+    SafeArrayPutElement(array, &index, text.get().bstrVal);  // stores its own copy
   }
   return WrapArray(VT_ARRAY | VT_BSTR, array);
 }

@@ -15,6 +15,9 @@ Variant BoolValue(bool value);
 // A single value of any integer type code (VT_I1 ... VT_UI8, or a bare code
 // such as 103 that no VARIANT type has), stored in the matching member.
 Variant IntegerValue(VARTYPE type, long long value);
+// A VT_R4 or VT_R8 value, and an array of them.
+Variant RealValue(VARTYPE type, double value);
+Variant RealArray(VARTYPE elementType, const std::vector<double>& elements, LONG lower = 0);
 // A value of the given type code with an empty payload (reals, objects...).
 Variant TypedValue(VARTYPE type);
 
