@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/json_lines.h"
 
 namespace {
 
@@ -43,6 +44,18 @@ std::string Lower(std::string text) {
 
 bool IsWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
+// Tollix writes nothing to standard error; Wine may write its own notices.
+void ExpectOnlyWineNotices(const std::string& err) {
+  size_t lineStart = 0;
+  while (lineStart < err.size()) {
+    size_t lineEnd = err.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = err.size();
+    const std::string line = err.substr(lineStart, lineEnd - lineStart);
+    EXPECT_TRUE(line.empty() || line == "\r" || line.rfind("wine:", 0) == 0) << "unexpected on standard error: " << line;
+    lineStart = lineEnd + 1;
+  }
+}
+
 // Runs program (Tollix.exe unless given) and checks what must hold for every
 // run: it ran to its end, its lines all end the same way, and standard error
 // carries nothing but Wine's own notices.
@@ -55,14 +68,7 @@ ChildRun RunProgram(const std::wstring& program, const std::vector<std::wstring>
   const bool endsWithLineEnd = run.out.size() >= kLineEnd.size() &&
                                run.out.compare(run.out.size() - kLineEnd.size(), kLineEnd.size(), kLineEnd) == 0;
   EXPECT_TRUE(run.out.empty() || endsWithLineEnd) << "output does not end with a whole line:\n" << run.out;
-  size_t lineStart = 0;
-  while (lineStart < run.err.size()) {
-    size_t lineEnd = run.err.find('\n', lineStart);
-    if (lineEnd == std::string::npos) lineEnd = run.err.size();
-    const std::string line = run.err.substr(lineStart, lineEnd - lineStart);
-    EXPECT_TRUE(line.empty() || line == "\r" || line.rfind("wine:", 0) == 0) << "unexpected on standard error: " << line;
-    lineStart = lineEnd + 1;
-  }
+  ExpectOnlyWineNotices(run.err);
   return run;
 }
 
@@ -456,6 +462,103 @@ TEST(EndToEndSet, UnknownPropertyAndUnconvertibleValueFailTheRun) {
     EXPECT_EQ(rest.substr(10), kLineEnd + failed);
     EXPECT_EQ(run.exitCode, 1u);
   }
+}
+
+// ---------------------------------------------------------------------------
+// JSON Lines: every line one JSON object ending in exactly one CR LF, read
+// back with an independent parser.
+
+using Json = nlohmann::ordered_json;
+
+std::vector<Json> RunJson(std::vector<std::wstring> arguments, unsigned long exitCode = 0) {
+  arguments.push_back(L"/format:json");
+  const ChildRun run = RunChild(DirectoryOfThisProgram() + L"Tollix.exe", arguments);
+  EXPECT_EQ(run.failure, "");
+  EXPECT_EQ(run.exitCode, exitCode) << run.out;
+  ExpectOnlyWineNotices(run.err);
+  return ParseJsonLines(run.out);
+}
+
+// The same objects as the list layout shows, property for property, with
+// the types WMI gives them.
+TEST(EndToEndJson, GetKeepsEveryValueAndItsType) {
+  struct Case {
+    std::wstring query;
+    const char* property;  // one property to check the type of
+    bool (Json::*isType)() const noexcept;
+  };
+  const Case cases[] = {
+      {L"/wql:select * from win32_bios", "SMBIOSMajorVersion", &Json::is_number_integer},
+      {L"/wql:select * from win32_sid where sid = 'S-1-5-18'", "BinaryRepresentation", &Json::is_array},
+      {L"/wql:select name,size from win32_logicaldisk", "Name", &Json::is_string},
+      {L"/wql:select * from win32_networkadapterconfiguration where ipenabled = true", "DNSServerSearchOrder",
+       &Json::is_array},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.query));
+    const std::vector<std::vector<std::string>> listed = ListObjects(RunTollix({c.query}).out);
+    const std::vector<Json> lines = RunJson({c.query});
+    ASSERT_EQ(lines.size(), listed.size());
+    ASSERT_FALSE(lines.empty());
+    for (size_t i = 0; i < lines.size(); ++i) {
+      std::vector<std::string> keys;
+      for (const auto& member : lines[i].items()) keys.push_back(member.key());
+      ASSERT_FALSE(keys.empty());
+      EXPECT_EQ(keys[0], "Node");
+      EXPECT_EQ(lines[i]["Node"], "LOCALHOST");
+      EXPECT_EQ(std::vector<std::string>(keys.begin() + 1, keys.end()), Names(listed[i]));
+      EXPECT_TRUE((lines[i][c.property].*c.isType)()) << lines[i].dump();
+      // Every number reads as the list layout writes it; 64-bit sizes too.
+      std::map<std::string, std::string> texts = Properties(listed[i]);
+      for (const auto& member : lines[i].items()) {
+        if (member.value().is_number()) {
+          EXPECT_EQ(member.value().dump(), texts[Lower(member.key())]) << member.key();
+        }
+      }
+    }
+  }
+  const std::vector<Json> sid = RunJson({cases[1].query});
+  ASSERT_EQ(sid.size(), 1u);
+  EXPECT_EQ(sid[0]["BinaryRepresentation"], Json::parse("[1,1,0,0,0,0,0,5,18,0,0,0]"));
+  EXPECT_EQ(sid[0]["SidLength"], 12);
+}
+
+TEST(EndToEndJson, CallSetAndFailuresAreLinesToo) {
+  const std::wstring query = ProcessQuery();
+  const std::vector<Json> created = RunJson({query, L"/call:Create", L"/args:cmd /c exit"});
+  ASSERT_GE(created.size(), 1u);
+  for (const Json& line : created) {
+    EXPECT_EQ(line["Node"], "LOCALHOST");
+    EXPECT_TRUE(line["ProcessId"].is_number_integer()) << line.dump();
+    EXPECT_EQ(line["ReturnValue"], 0) << line.dump();
+  }
+
+  const std::vector<Json> badQuery = RunJson({L"/wql:select * from"}, 1);
+  ASSERT_EQ(badQuery.size(), 2u);
+  EXPECT_EQ(badQuery[0]["error"].get<std::string>().rfind("Failed to execute query. Error code = 0x8", 0), 0u);
+  EXPECT_EQ(badQuery[1], Json::parse(R"({"error":"Failed to run root\\cimv2\\select * from"})"));
+
+  // On Windows this would relabel the system disk; Wine refuses the write.
+  if (!IsWine()) GTEST_SKIP() << "changes the label of C: outside Wine";
+  const std::vector<Json> set = RunJson({kDiskC, L"/set:VolumeName", L"/args:NewLabel"}, 1);
+  ASSERT_EQ(set.size(), 3u);
+  EXPECT_EQ(set[0], Json::parse(R"({"Node":"LOCALHOST","VolumeName":"NewLabel"})"));
+  EXPECT_EQ(set[1], Json::parse(R"({"error":"Failed to PutInstance. Error code = 0x80041001"})"));
+  EXPECT_EQ(set[2]["error"], "Failed to run root\\cimv2\\select * from win32_logicaldisk where deviceid = 'c:'");
+}
+
+TEST(EndToEndJson, NonAsciiCommandLineComesBackExactly) {
+  const std::wstring marker = L"zo\u00eb \u4e2d \U0001F600";
+  const std::vector<Json> lines =
+      RunJson({L"/wql:select commandline from win32_process where name = 'tollix.exe'", marker});
+  // Other Tollix processes may be running beside this one.
+  const std::string quoted = "\"" + Utf8(marker) + "\"";
+  size_t found = 0;
+  for (const Json& line : lines) {
+    const std::string commandLine = line["CommandLine"].is_string() ? line["CommandLine"].get<std::string>() : "";
+    if (commandLine.find(quoted) != std::string::npos) ++found;
+  }
+  EXPECT_EQ(found, 1u);
 }
 
 }  // namespace
