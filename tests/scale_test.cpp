@@ -11,6 +11,7 @@
 
 #include "cli/run_main.h"
 #include "support/fake_wmi_access.h"
+#include "support/json_lines.h"
 #include "support/run_capture.h"
 #include "support/values.h"
 
@@ -45,7 +46,7 @@ struct Measured {
 
 // Runs a GET over `count` generated rows; output is counted, not kept, and the
 // process's committed bytes are sampled as it goes.
-Measured RunRows(size_t count, bool csv) {
+Measured RunRows(size_t count, const std::wstring& layoutSwitch) {
   FakeWmiAccess wmi;
   wmi.keepLog = false;
   wmi.GenerateResults(count, MakeRow);
@@ -56,7 +57,7 @@ Measured RunRows(size_t count, bool csv) {
   });
   std::wstring program = L"Tollix.exe";
   std::wstring query = L"/wql:select * from win32_row";
-  std::wstring layout = csv ? L"/format:csv" : L"";
+  std::wstring layout = layoutSwitch;
   wchar_t* argv[] = {program.data(), query.data(), layout.data(), nullptr};
   measured.exitCode = RunMain(3, argv, wmi, out);
   measured.peakCommittedBytes = std::max(measured.peakCommittedBytes, CommittedBytes());
@@ -65,16 +66,21 @@ Measured RunRows(size_t count, bool csv) {
 }
 
 TEST(Scale, MemoryDoesNotGrowWithTheNumberOfResults) {
-  for (bool csv : {false, true}) {
-    SCOPED_TRACE(csv ? "csv" : "list");
-    RunRows(1000, csv);  // warm the heap up so both runs start alike
-    const Measured small = RunRows(1000, csv);
-    const Measured large = RunRows(100000, csv);
+  // Banner, then per row: 20 property lines and an empty line before each
+  // request (one more at the end); CSV: header plus one line per row; JSON:
+  // one line per row and nothing else.
+  const struct {
+    const wchar_t* layout;
+    size_t lines;
+  } layouts[] = {{L"", 1u + 100000u * 21u + 1u}, {L"/format:csv", 1u + 1u + 100000u}, {L"/format:json", 100000u}};
+  for (const auto& layout : layouts) {
+    SCOPED_TRACE(testing::Message() << "layout " << layout.layout);
+    RunRows(1000, layout.layout);  // warm the heap up so both runs start alike
+    const Measured small = RunRows(1000, layout.layout);
+    const Measured large = RunRows(100000, layout.layout);
     ASSERT_EQ(small.exitCode, 0);
     ASSERT_EQ(large.exitCode, 0);
-    // Banner, then per row: 20 property lines and an empty line before each
-    // request (one more at the end); CSV: header plus one line per row.
-    EXPECT_EQ(large.lines, csv ? 1u + 1u + 100000u : 1u + 100000u * 21u + 1u);
+    EXPECT_EQ(large.lines, layout.lines);
     EXPECT_LE(large.peakCommittedBytes, small.peakCommittedBytes + small.peakCommittedBytes / 10)
         << "1,000 rows: " << small.peakCommittedBytes << " bytes, 100,000 rows: " << large.peakCommittedBytes;
   }
@@ -108,6 +114,9 @@ TEST(Scale, AMillionBytesAndTenThousandStringsPrintWhole) {
   matrix += L"}\r\n\r\n";
   EXPECT_TRUE(RunOneObject(blob, {}) == list);
   EXPECT_TRUE(RunOneObject(blob, {L"/hexmatrix"}) == matrix);
+  const std::vector<nlohmann::ordered_json> json = ParseJsonLines(RunOneObject(blob, {L"/format:json"}));
+  ASSERT_EQ(json.size(), 1u);
+  EXPECT_TRUE(json[0]["Data"].get<std::vector<unsigned char>>() == bytes);
 
   std::vector<std::wstring> texts;
   std::wstring strings = Banner() + L"\r\nNames={";
