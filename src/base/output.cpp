@@ -89,13 +89,6 @@ void AppendFormatV(std::wstring& text, const wchar_t* format, va_list args) {
   }
 }
 
-void AppendFormat(std::wstring& text, const wchar_t* format, ...) {
-  va_list args;
-  va_start(args, format);
-  AppendFormatV(text, format, args);
-  va_end(args);
-}
-
 void Print(OutputSink& sink, const wchar_t* format, ...) {
   std::wstring line;
   va_list args;

@@ -48,7 +48,6 @@ class BufferSink final : public OutputSink {
 
 // printf-style wide formatting appended to `text`. "%ls" takes a wide string
 // with MinGW-w64 and MSVC alike. Format strings carry their own "\r\n".
-void AppendFormat(std::wstring& text, const wchar_t* format, ...);
 void AppendFormatV(std::wstring& text, const wchar_t* format, va_list args);
 
 // Formats and writes in one step.
