@@ -121,7 +121,9 @@ void StdoutSink::Write(std::wstring_view text) {
 
 void StdoutSink::KeepLineEndsExact() {
   fflush(stdout);
-  _setmode(_fileno(stdout), _O_BINARY);
+  // A process started without standard output has no descriptor to change.
+  const int descriptor = _fileno(stdout);
+  if (descriptor >= 0) _setmode(descriptor, _O_BINARY);
 }
 
 // A console shows every character when given UTF-16 directly.

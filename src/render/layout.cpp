@@ -14,10 +14,10 @@ std::unique_ptr<Layout> MakeLayout(const RunSettings& settings, OutputSink& sink
 
 namespace {
 
-std::wstring FormatV(const wchar_t* format, va_list args) {
+void PrintThrough(Layout& layout, void (Layout::*write)(std::wstring_view), const wchar_t* format, va_list args) {
   std::wstring text;
   AppendFormatV(text, format, args);
-  return text;
+  (layout.*write)(text);
 }
 
 }  // namespace
@@ -25,25 +25,22 @@ std::wstring FormatV(const wchar_t* format, va_list args) {
 void PrintLine(Layout& layout, const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::wstring text = FormatV(format, args);
+  PrintThrough(layout, &Layout::Line, format, args);
   va_end(args);
-  layout.Line(text);
 }
 
 void PrintError(Layout& layout, const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::wstring text = FormatV(format, args);
+  PrintThrough(layout, &Layout::Error, format, args);
   va_end(args);
-  layout.Error(text);
 }
 
 void PrintInfo(Layout& layout, const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::wstring text = FormatV(format, args);
+  PrintThrough(layout, &Layout::Info, format, args);
   va_end(args);
-  layout.Info(text);
 }
 
 int ReportFailure(Layout& layout, const wchar_t* format, HRESULT hr) {
