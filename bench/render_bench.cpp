@@ -125,14 +125,14 @@ double WalkSeconds(FakeWmiAccess& fake) {
   WmiLocator locator;
   WmiServices services;
   WmiEnumerator results;
-  if (FAILED(fake.CreateLocator(locator)) || FAILED(fake.ConnectServer(locator, L"root\\cimv2", services)) ||
+  if (FAILED(fake.CreateLocator(locator)) || FAILED(fake.ConnectServer(locator, L"root\\cimv2", services, WBEM_INFINITE)) ||
       FAILED(fake.ExecQuery(services, L"select * from bench", results))) {
     return 0;
   }
   for (;;) {
     WmiObject object;
     ULONG returned = 0;
-    if (FAILED(fake.Next(results, object, returned)) || returned == 0) break;
+    if (FAILED(fake.Next(results, object, returned, WBEM_INFINITE)) || returned == 0) break;
     SafeArray names;
     LONG first = 0;
     LONG last = -1;

@@ -25,10 +25,10 @@ Printed PrintAll(FakeWmiAccess& wmi, const RunSettings& settings, Layout& layout
   ULONG returned = 0;
   Printed printed;
   wmi.CreateLocator(locator);
-  wmi.ConnectServer(locator, L"root\\x", services);
+  wmi.ConnectServer(locator, L"root\\x", services, WBEM_INFINITE);
   wmi.ExecQuery(services, L"select * from x", results);
   out.Clear();
-  while (SUCCEEDED(wmi.Next(results, object, returned)) && returned == 1) {
+  while (SUCCEEDED(wmi.Next(results, object, returned, WBEM_INFINITE)) && returned == 1) {
     printed.result = PrintObjectProperties(wmi, settings, layout, object);
     if (printed.result != 0) break;
   }

@@ -98,6 +98,25 @@ void Print(OutputSink& sink, const wchar_t* format, ...) {
   sink.Write(line);
 }
 
+void BlockSink::WriteHeader(std::wstring_view line) {
+  if (hasHeader_) return;
+  header_.assign(line);
+  headerAt_ = text_.size();
+  hasHeader_ = true;
+}
+
+void BlockSink::WriteTo(OutputSink& out, bool& headerWritten) const {
+  if (!hasHeader_ || headerWritten) {
+    if (!text_.empty()) out.Write(text_);
+    return;
+  }
+  const std::wstring_view text(text_);
+  if (headerAt_ > 0) out.Write(text.substr(0, headerAt_));
+  out.WriteHeader(header_);
+  if (headerAt_ < text.size()) out.Write(text.substr(headerAt_));
+  headerWritten = true;
+}
+
 StdoutSink::StdoutSink() {
   DWORD mode = 0;
   console_ = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;

@@ -11,6 +11,8 @@ class OutputSink {
  public:
   virtual ~OutputSink() = default;
   virtual void Write(std::wstring_view text) = 0;
+  // A line the whole output carries once, such as the CSV header.
+  virtual void WriteHeader(std::wstring_view line) { Write(line); }
   // From now on every "\r\n" reaches the destination as it is, instead of
   // becoming CR CR LF in a file or pipe. JSON Lines asks for one CR LF a line.
   virtual void KeepLineEndsExact() {}
@@ -44,6 +46,24 @@ class BufferSink final : public OutputSink {
 
  private:
   std::wstring text_;
+};
+
+// One machine's output in a run over several, held until every machine
+// before it has been written. Its header is kept aside: only the first block
+// written that has one carries it, at the place it was printed.
+class BlockSink final : public OutputSink {
+ public:
+  void Write(std::wstring_view text) override { text_.append(text); }
+  void WriteHeader(std::wstring_view line) override;
+  // `headerWritten` says whether an earlier block carried the header; it is
+  // set when this one does.
+  void WriteTo(OutputSink& out, bool& headerWritten) const;
+
+ private:
+  std::wstring text_;
+  std::wstring header_;
+  size_t headerAt_ = 0;
+  bool hasHeader_ = false;
 };
 
 // printf-style wide formatting appended to `text`. "%ls" takes a wide string

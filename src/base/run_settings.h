@@ -19,10 +19,23 @@ struct RunSettings {
   std::wstring argKey;
   std::wstring argMethodName;
   std::wstring argArguments;
+  std::wstring argNode;      // machine names, or "@" and a file of them
+  std::wstring argThrottle;  // machines worked on at once
+  std::wstring argTimeout;   // seconds a connection or a Next may take
   Operation argFUNC = Operation::GET;
   int debugDisplay = 0;
   int showAllProperties = 0;
   int hexMatrix = 0;
   int formatCsv = 0;
   int formatJson = 0;
+  // Set when the key is there at all, even with an empty value.
+  int nodeGiven = 0;
+  int throttleGiven = 0;
+  int timeoutGiven = 0;
+
+  // Read from argThrottle and argTimeout once they are checked.
+  int throttle = 32;
+  int timeoutSeconds = 0;  // 0: waits without limit
+
+  unsigned long TimeoutMs() const { return timeoutSeconds > 0 ? timeoutSeconds * 1000ul : 0xFFFFFFFFul; }
 };

@@ -3,12 +3,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/output.h"
 #include "base/run_settings.h"
 #include "base/text.h"
+#include "cli/node_list.h"
 #include "cli/scan_arguments.h"
 #include "cli/usage.h"
+#include "operations/machine_run.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 
@@ -55,6 +58,17 @@ void PrintDebugEcho(const RunSettings& settings, Layout& layout) {
       PrintInfo(layout, L"INFO: argFUNC=CALL, method name=%ls, arguments=%ls\r\n", settings.argMethodName.c_str(),
             settings.argArguments.c_str());
       break;
+  }
+  if (settings.nodeGiven) {
+    PrintInfo(layout, L"INFO: nodes=[%ls]\r\n", settings.argNode.c_str());
+    PrintInfo(layout, L"INFO: throttle=[%d]\r\n", settings.throttle);
+  }
+  if (settings.nodeGiven || settings.timeoutGiven) {
+    if (settings.timeoutSeconds > 0) {
+      PrintInfo(layout, L"INFO: timeout=[%d seconds]\r\n", settings.timeoutSeconds);
+    } else {
+      PrintInfo(layout, L"INFO: timeout=[none]\r\n");
+    }
   }
 }
 
@@ -110,6 +124,20 @@ bool RequestIsUsable(const RunSettings& settings, Layout& layout, OutputSink& ou
   return true;
 }
 
+// The limits of waiting and of machines at work, and the machines themselves,
+// read before anything runs.
+bool ReadRunLimits(RunSettings& settings, Layout& layout, std::vector<std::wstring>& nodes) {
+  if (settings.throttleGiven && !ParseWholeNumber(settings.argThrottle, 1, 1024, settings.throttle)) {
+    PrintError(layout, L"ERROR: /throttle: takes a whole number from 1 to 1024.\r\n");
+    return false;
+  }
+  if (settings.timeoutGiven && !ParseWholeNumber(settings.argTimeout, 1, 86400, settings.timeoutSeconds)) {
+    PrintError(layout, L"ERROR: /timeout: takes a whole number of seconds from 1 to 86400.\r\n");
+    return false;
+  }
+  return !settings.nodeGiven || ReadNodeList(settings.argNode, layout, nodes);
+}
+
 }  // namespace
 
 bool AnalyzeQuery(RunSettings& settings) {
@@ -125,6 +153,8 @@ int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   if (settings.formatJson) out.KeepLineEndsExact();
   const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
   if (!RequestIsUsable(settings, *layout, out)) return 1;
+  std::vector<std::wstring> nodes;
+  if (!ReadRunLimits(settings, *layout, nodes)) return 1;
 
   const bool selectStar = AnalyzeQuery(settings);
   PrintLine(*layout, L"Tollix.exe %ls\r\n", GetProductVersion().c_str());
@@ -135,6 +165,7 @@ int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   }
   if (settings.debugDisplay) PrintDebugEcho(settings, *layout);
   if (!RequestIsComplete(settings, *layout, selectStar)) return 1;
+  if (settings.nodeGiven) return RunOnMachines(wmi, settings, nodes, out, *layout);
 
   if (WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str()) != 0) {
     PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", settings.argNamespace.c_str(), settings.argWQL.c_str());

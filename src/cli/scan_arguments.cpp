@@ -12,6 +12,7 @@ struct ValuedKey {
   const wchar_t* key;
   bool keepsCase;  // value taken from the argument itself, not its lower-cased copy
   std::wstring RunSettings::*field;
+  int RunSettings::*given = nullptr;  // for keys whose empty value is a value
 };
 
 // Order matters: within one argument "/call:" is tested after "/set:", so CALL
@@ -22,6 +23,9 @@ const ValuedKey kValuedKeys[] = {
     {L"/set:", true, &RunSettings::argKey},
     {L"/call:", true, &RunSettings::argMethodName},
     {L"/args:", true, &RunSettings::argArguments},
+    {L"/node:", true, &RunSettings::argNode, &RunSettings::nodeGiven},
+    {L"/throttle:", false, &RunSettings::argThrottle, &RunSettings::throttleGiven},
+    {L"/timeout:", false, &RunSettings::argTimeout, &RunSettings::timeoutGiven},
 };
 
 struct FlagKey {
@@ -51,6 +55,7 @@ void TakeValues(const std::wstring& argument, const std::wstring& lowered, RunSe
     std::wstring value = (valued.keepsCase ? argument : lowered).substr(valueStart);
     TrimSpaces(value);
     settings.*valued.field = std::move(value);
+    if (valued.given) settings.*valued.given = 1;
     if (valued.field == &RunSettings::argKey) settings.argFUNC = Operation::SET;
     if (valued.field == &RunSettings::argMethodName) settings.argFUNC = Operation::CALL;
   }

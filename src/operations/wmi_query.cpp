@@ -20,19 +20,30 @@ int ApplyOperation(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
   return PrintObjectProperties(wmi, settings, layout, object);
 }
 
+int ReportTimeout(const RunSettings& settings, Layout& layout) {
+  PrintError(layout, L"ERROR: Timed out after %d seconds.\r\n", settings.timeoutSeconds);
+  return 1;
+}
+
 // Everything that needs COM, with every interface held in a scope that ends
 // before COM is uninitialised.
 int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-                        const wchar_t* query) {
-  HRESULT hr = wmi.InitializeSecurity();
-  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize security. Error code = 0x%x\r\n", hr);
+                        const wchar_t* query, ComSecurity security) {
+  HRESULT hr = S_OK;
+  if (security == ComSecurity::SetHere) {
+    hr = wmi.InitializeSecurity();
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize security. Error code = 0x%x\r\n", hr);
+  }
 
   WmiLocator locator;
   hr = wmi.CreateLocator(locator);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to create IWbemLocator object. Error code = 0x%x\r\n", hr);
 
   WmiServices services;
-  hr = wmi.ConnectServer(locator, nameSpace, services);
+  hr = wmi.ConnectServer(locator, nameSpace, services, settings.TimeoutMs());
+  if (hr == static_cast<HRESULT>(WBEM_E_TIMED_OUT) && settings.timeoutSeconds > 0) {
+    return ReportTimeout(settings, layout);
+  }
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to connect. Error code = 0x%x\r\n", hr);
 
   hr = wmi.SetProxyBlanket(services);
@@ -47,7 +58,9 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
     if (listLayout) PrintLine(layout, L"\r\n");
     WmiObject object;
     ULONG returned = 0;
-    hr = wmi.Next(results, object, returned);
+    hr = wmi.Next(results, object, returned, settings.TimeoutMs());
+    // Nothing arrived in time, which is not the end of the results.
+    if (hr == static_cast<HRESULT>(WBEM_S_TIMEDOUT)) return ReportTimeout(settings, layout);
     // A failing Next is how Windows reports a bad query or an unknown class;
     // it is not the end of the results.
     if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get next object. Error code = 0x%x\r\n", hr);
@@ -60,11 +73,11 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
 }  // namespace
 
 int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-             const wchar_t* query) {
+             const wchar_t* query, ComSecurity security) {
   if (settings.debugDisplay) PrintInfo(layout, L"INFO: Function WmiQuery starts.\r\n");
   const HRESULT hr = wmi.InitializeCom();
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize COM library. Error code = 0x%x\r\n", hr);
-  const int result = QueryWithComStarted(wmi, settings, layout, nameSpace, query);
+  const int result = QueryWithComStarted(wmi, settings, layout, nameSpace, query, security);
   wmi.UninitializeCom();
   return result;
 }

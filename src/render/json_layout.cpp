@@ -22,8 +22,8 @@ std::wstring_view WithoutLineEnds(std::wstring_view text) {
 
 class JsonLayout final : public Layout {
  public:
-  JsonLayout(const RunSettings& settings, OutputSink& sink, std::wstring node)
-      : settings_(settings), sink_(sink), node_(std::move(node)) {}
+  JsonLayout(const RunSettings& settings, OutputSink& sink, std::wstring node, bool nodeInMessages)
+      : settings_(settings), sink_(sink), node_(std::move(node)), nodeInMessages_(nodeInMessages) {}
 
   void Line(std::wstring_view) override {}
   void Error(std::wstring_view text) override { Message(L"error", WithoutPrefix(text, L"ERROR: ")); }
@@ -61,8 +61,15 @@ class JsonLayout final : public Layout {
   }
 
  private:
+  // Among the lines of many machines, each message says whose it is.
   void Message(const wchar_t* key, std::wstring_view text) {
-    std::wstring line = L"{\"";
+    std::wstring line = L"{";
+    if (nodeInMessages_) {
+      line += L"\"Node\":";
+      AppendJsonString(node_, line);
+      line += L',';
+    }
+    line += L'"';
     line += key;
     line += L"\":";
     AppendJsonString(WithoutLineEnds(text), line);
@@ -73,11 +80,13 @@ class JsonLayout final : public Layout {
   const RunSettings& settings_;
   OutputSink& sink_;
   std::wstring node_;
+  bool nodeInMessages_;
   std::wstring line_;
 };
 
 }  // namespace
 
-std::unique_ptr<Layout> MakeJsonLayout(const RunSettings& settings, OutputSink& sink, std::wstring node) {
-  return std::make_unique<JsonLayout>(settings, sink, std::move(node));
+std::unique_ptr<Layout> MakeJsonLayout(const RunSettings& settings, OutputSink& sink, std::wstring node,
+                                       bool nodeInMessages) {
+  return std::make_unique<JsonLayout>(settings, sink, std::move(node), nodeInMessages);
 }

@@ -6,10 +6,16 @@
 #include "base/output.h"
 #include "base/run_settings.h"
 
-std::unique_ptr<Layout> MakeLayout(const RunSettings& settings, OutputSink& sink, std::wstring node) {
-  if (settings.formatJson) return MakeJsonLayout(settings, sink, std::move(node));
-  if (settings.formatCsv) return MakeCsvLayout(settings, sink, std::move(node));
-  return MakeListLayout(settings, sink);
+std::unique_ptr<Layout> MakeLayout(const RunSettings& settings, OutputSink& sink) {
+  if (settings.formatJson) return MakeJsonLayout(settings, sink, L"LOCALHOST", false);
+  if (settings.formatCsv) return MakeCsvLayout(settings, sink, L"LOCALHOST");
+  return MakeListLayout(settings, sink, L"");
+}
+
+std::unique_ptr<Layout> MakeMachineLayout(const RunSettings& settings, OutputSink& sink, const std::wstring& node) {
+  if (settings.formatJson) return MakeJsonLayout(settings, sink, node, true);
+  if (settings.formatCsv) return MakeCsvLayout(settings, sink, node);
+  return MakeListLayout(settings, sink, node);
 }
 
 namespace {

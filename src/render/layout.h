@@ -42,14 +42,19 @@ class Layout {
   virtual ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) = 0;
 };
 
-// The layout the settings ask for, writing to `sink`. `node` names the machine
-// in CSV and JSON lines.
-std::unique_ptr<Layout> MakeLayout(const RunSettings& settings, OutputSink& sink,
-                                   std::wstring node = L"LOCALHOST");
+// The layout the settings ask for, writing to `sink`, for a run on this
+// machine: CSV and JSON name it LOCALHOST.
+std::unique_ptr<Layout> MakeLayout(const RunSettings& settings, OutputSink& sink);
+// The same for machine `node` of a run over several: CSV and JSON name it as
+// given, the list layout opens each object with "Node=NAME", and JSON names it
+// in its error and info lines too.
+std::unique_ptr<Layout> MakeMachineLayout(const RunSettings& settings, OutputSink& sink, const std::wstring& node);
 
-std::unique_ptr<Layout> MakeListLayout(const RunSettings& settings, OutputSink& sink);
+// `node` empty: no "Node=" line.
+std::unique_ptr<Layout> MakeListLayout(const RunSettings& settings, OutputSink& sink, std::wstring node);
 std::unique_ptr<Layout> MakeCsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node);
-std::unique_ptr<Layout> MakeJsonLayout(const RunSettings& settings, OutputSink& sink, std::wstring node);
+std::unique_ptr<Layout> MakeJsonLayout(const RunSettings& settings, OutputSink& sink, std::wstring node,
+                                       bool nodeInMessages);
 
 // printf-style messages through a layout; each format carries its own
 // "ERROR: " or "INFO: " and its "\r\n".

@@ -48,9 +48,18 @@ class TextLayout : public Layout {
 
 class ListLayout final : public TextLayout {
  public:
-  using TextLayout::TextLayout;
+  // `node`, when given, opens every object: "Node=NAME".
+  ListLayout(const RunSettings& settings, OutputSink& sink, std::wstring node)
+      : TextLayout(settings, sink), node_(std::move(node)) {}
 
-  void BeginObject() override {}
+  void BeginObject() override {
+    if (!node_.empty()) Print(sink_, L"Node=%ls\r\n", node_.c_str());
+  }
+
+  ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
+    BeginObject();
+    return TextLayout::NewValue(wmi, name, value, cimType);
+  }
   void EndObject() override {}
 
   // Each property is printed as soon as it is read, so what was printed
@@ -65,6 +74,9 @@ class ListLayout final : public TextLayout {
     }
     return {};
   }
+
+ private:
+  std::wstring node_;
 };
 
 class CsvLayout final : public TextLayout {
@@ -101,7 +113,7 @@ class CsvLayout final : public TextLayout {
   // print only their data lines, even if their properties differ.
   void EndObject() override {
     if (!headerShown_) {
-      Print(sink_, L"Node,%ls\r\n", headerLine_.c_str());
+      sink_.WriteHeader(L"Node," + headerLine_ + L"\r\n");
       headerShown_ = true;
     }
     Print(sink_, L"%ls,%ls\r\n", node_.c_str(), dataLine_.c_str());
@@ -117,8 +129,8 @@ class CsvLayout final : public TextLayout {
 
 }  // namespace
 
-std::unique_ptr<Layout> MakeListLayout(const RunSettings& settings, OutputSink& sink) {
-  return std::make_unique<ListLayout>(settings, sink);
+std::unique_ptr<Layout> MakeListLayout(const RunSettings& settings, OutputSink& sink, std::wstring node) {
+  return std::make_unique<ListLayout>(settings, sink, std::move(node));
 }
 
 std::unique_ptr<Layout> MakeCsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node) {

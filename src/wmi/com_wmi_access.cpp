@@ -1,5 +1,16 @@
 #include "wmi/com_wmi_access.h"
 
+#include <wrl/client.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+using Microsoft::WRL::ComPtr;
+
 namespace {
 
 // {CB8555CC-9128-11D1-AD9B-00C04FD8FDFF}
@@ -15,6 +26,45 @@ IEnumWbemClassObject* Raw(const WmiEnumerator& handle) {
   return reinterpret_cast<IEnumWbemClassObject*>(handle.get());
 }
 IWbemClassObject* Raw(const WmiObject& handle) { return reinterpret_cast<IWbemClassObject*>(handle.get()); }
+
+// A connection attempt that its caller may stop waiting for. Whoever comes
+// last, the attempt or the caller, is left holding it.
+struct PendingConnect {
+  std::mutex lock;
+  std::condition_variable finished;
+  bool done = false;
+  bool abandoned = false;
+  HRESULT hr = E_FAIL;
+  ComPtr<IWbemServices> services;
+};
+
+// Connects on a thread of its own, so that the caller can give up at its
+// deadline. WMI itself gives up within two minutes (USE_MAX_WAIT), and the
+// thread ends then; a connection made after the caller gave up is released
+// unused. A connection changes nothing on the machine, so nothing is left
+// half done.
+void ConnectInBackground(ComPtr<IWbemLocator> locator, std::wstring nameSpace,
+                         std::shared_ptr<PendingConnect> pending) {
+  std::thread([locator, nameSpace, pending]() mutable {
+    const HRESULT started = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    {
+      ComPtr<IWbemServices> services;
+      const Bstr resource(nameSpace.c_str());
+      const HRESULT hr = FAILED(started) ? started
+                                         : locator->ConnectServer(resource.get(), nullptr, nullptr, nullptr,
+                                                                  WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr,
+                                                                  services.GetAddressOf());
+      std::lock_guard<std::mutex> hold(pending->lock);
+      pending->hr = hr;
+      if (!pending->abandoned) pending->services = std::move(services);
+      pending->done = true;
+      pending->finished.notify_all();
+    }
+    locator.Reset();
+    pending.reset();
+    if (SUCCEEDED(started)) CoUninitialize();
+  }).detach();
+}
 
 }  // namespace
 
@@ -32,12 +82,25 @@ HRESULT ComWmiAccess::CreateLocator(WmiLocator& locator) {
   return hr;
 }
 
-HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) {
-  IWbemServices* raw = nullptr;
-  const Bstr resource(nameSpace);
-  const HRESULT hr = Raw(locator)->ConnectServer(resource.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &raw);
-  services = MakeHandle<WmiServices>(raw);
-  return hr;
+HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
+                                    ULONG timeoutMs) {
+  if (timeoutMs == WBEM_INFINITE) {
+    IWbemServices* raw = nullptr;
+    const Bstr resource(nameSpace);
+    const HRESULT hr =
+        Raw(locator)->ConnectServer(resource.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &raw);
+    services = MakeHandle<WmiServices>(raw);
+    return hr;
+  }
+  auto pending = std::make_shared<PendingConnect>();
+  ConnectInBackground(ComPtr<IWbemLocator>(Raw(locator)), nameSpace, pending);
+  std::unique_lock<std::mutex> hold(pending->lock);
+  if (!pending->finished.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return pending->done; })) {
+    pending->abandoned = true;
+    return static_cast<HRESULT>(WBEM_E_TIMED_OUT);
+  }
+  services = MakeHandle<WmiServices>(pending->services.Detach());
+  return pending->hr;
 }
 
 HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services) {
@@ -55,10 +118,10 @@ HRESULT ComWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* quer
   return hr;
 }
 
-HRESULT ComWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) {
+HRESULT ComWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) {
   IWbemClassObject* raw = nullptr;
   returned = 0;
-  const HRESULT hr = Raw(results)->Next(WBEM_INFINITE, 1, &raw, &returned);
+  const HRESULT hr = Raw(results)->Next(static_cast<LONG>(timeoutMs), 1, &raw, &returned);
   object = MakeHandle<WmiObject>(raw);
   return hr;
 }

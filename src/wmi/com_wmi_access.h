@@ -8,10 +8,11 @@ class ComWmiAccess final : public WmiAccess {
   HRESULT InitializeCom() override;
   HRESULT InitializeSecurity() override;
   HRESULT CreateLocator(WmiLocator& locator) override;
-  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) override;
+  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
+                        ULONG timeoutMs) override;
   HRESULT SetProxyBlanket(const WmiServices& services) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) override;
-  HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) override;
+  HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;
   HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) override;
   HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) override;
   HRESULT Put(const WmiObject& object, const wchar_t* name, const VARIANT& value) override;

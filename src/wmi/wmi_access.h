@@ -6,6 +6,7 @@
 #include <wbemcli.h>
 
 #include <memory>
+#include <string>
 
 #include "wmi/ole_holders.h"
 
@@ -36,11 +37,16 @@ class WmiAccess {
   virtual HRESULT InitializeCom() = 0;
   virtual HRESULT InitializeSecurity() = 0;
   virtual HRESULT CreateLocator(WmiLocator& locator) = 0;
-  virtual HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) = 0;
+  // `timeoutMs` bounds the wait for a machine that does not answer; past it
+  // the result is WBEM_E_TIMED_OUT. WBEM_INFINITE waits as long as WMI does.
+  virtual HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
+                                ULONG timeoutMs) = 0;
   virtual HRESULT SetProxyBlanket(const WmiServices& services) = 0;
   virtual HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) = 0;
-  // Waits without limit for one object; `returned` is 1 with an object, 0 at the end.
-  virtual HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) = 0;
+  // Waits up to `timeoutMs` (WBEM_INFINITE: without limit) for one object;
+  // `returned` is 1 with an object, 0 at the end or, with WBEM_S_TIMEDOUT,
+  // when none arrived in time.
+  virtual HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) = 0;
   // flags: 0 for every property, WBEM_FLAG_NONSYSTEM_ONLY to leave out "__" properties.
   virtual HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) = 0;
   // cimType may be null when the caller does not need it.
@@ -58,6 +64,14 @@ class WmiAccess {
   // The object held by an embedded-object value (VT_UNKNOWN), to read its
   // properties like any other object's.
   virtual HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) = 0;
+
+  // The access that works on machine `name` of a run over several machines,
+  // on a thread of its own. The platform's access serves them all, since the
+  // machine is part of the namespace path; a stand-in may keep one each.
+  virtual WmiAccess& Machine(const std::wstring& name) {
+    (void)name;
+    return *this;
+  }
 
   // Reads of one-dimensional SAFEARRAYs. ArrayElement refuses an element wider
   // than elementSize bytes; a BSTR element arrives as a copy the caller owns.

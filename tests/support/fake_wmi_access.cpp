@@ -150,7 +150,31 @@ FakeMethod& FakeWmiAccess::AddMethod(const std::wstring& className, const std::w
 
 void FakeWmiAccess::FailAt(WmiOp op, int nthCall, HRESULT hr) { failures_.insert({op, {nthCall, hr}}); }
 
-bool FakeWmiAccess::ShouldFail(WmiOp op, HRESULT& hr) {
+void FakeWmiAccess::SetLatency(WmiOp op, unsigned long ms) { latencies_[op] = ms; }
+
+FakeWmiAccess& FakeWmiAccess::Machine(const std::wstring& name) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  std::unique_ptr<FakeWmiAccess>& machine = machines_[name];
+  if (!machine) {
+    machine = std::make_unique<FakeWmiAccess>();
+    machine->parent_ = this;
+    machine->keepLog = keepLog;
+    machine->results_ = results_;
+    machine->generatedCount_ = generatedCount_;
+    machine->generate_ = generate_;
+    machine->methods_ = methods_;
+    machine->latencies_ = latencies_;
+  }
+  return *machine;
+}
+
+bool FakeWmiAccess::ShouldFail(WmiOp op, HRESULT& hr, ULONG timeoutMs, bool* timedOut) {
+  const auto latency = latencies_.find(op);
+  if (latency != latencies_.end()) {
+    const bool givesUp = timeoutMs != WBEM_INFINITE && latency->second > timeoutMs;
+    Sleep(givesUp ? timeoutMs : latency->second);
+    if (givesUp && timedOut != nullptr) *timedOut = true;
+  }
   if (keepLog) log.push_back(op);
   const int call = ++calls_[static_cast<int>(op)];
   auto [first, last] = failures_.equal_range(op);
@@ -175,6 +199,7 @@ FakeWmiAccess::Node& FakeWmiAccess::NodeOf(const void* handle) {
 }
 
 void FakeWmiAccess::ReleaseHandle(void* handle) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   --liveHandles_;
   delete static_cast<Node*>(handle);
 }
@@ -190,34 +215,54 @@ const FakeMethod* FakeWmiAccess::FindMethod(const std::wstring& className, const
 }
 
 HRESULT FakeWmiAccess::InitializeCom() {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
-  ShouldFail(WmiOp::InitializeCom, hr);
+  if (ShouldFail(WmiOp::InitializeCom, hr)) return hr;
+  if (parent_ != nullptr) {
+    const long atWork = ++parent_->atWork_;
+    long most = parent_->mostAtWork_;
+    while (atWork > most && !parent_->mostAtWork_.compare_exchange_weak(most, atWork)) {
+    }
+  }
   return hr;
 }
 
 HRESULT FakeWmiAccess::InitializeSecurity() {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   ShouldFail(WmiOp::InitializeSecurity, hr);
   return hr;
 }
 
 HRESULT FakeWmiAccess::CreateLocator(WmiLocator& locator) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::CreateLocator, hr)) return hr;
   locator = Hand<WmiLocator>(std::make_unique<Node>());
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) {
+HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
+                                     ULONG timeoutMs) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
-  if (ShouldFail(WmiOp::ConnectServer, hr)) return hr;
+  bool timedOut = false;
+  if (ShouldFail(WmiOp::ConnectServer, hr, timeoutMs, &timedOut)) return hr;
+  if (timedOut) return static_cast<HRESULT>(WBEM_E_TIMED_OUT);
   NodeOf(locator.get());
   connectedNamespace = nameSpace;
+  if (parent_ != nullptr) {
+    const std::lock_guard<std::recursive_mutex> parentHold(parent_->mutex_);
+    for (const auto& [name, machine] : parent_->machines_) {
+      if (machine.get() == this) parent_->connectedMachines.push_back(name);
+    }
+  }
   services = Hand<WmiServices>(std::make_unique<Node>());
   return S_OK;
 }
 
 HRESULT FakeWmiAccess::SetProxyBlanket(const WmiServices& services) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::SetProxyBlanket, hr)) return hr;
   NodeOf(services.get());
@@ -225,6 +270,7 @@ HRESULT FakeWmiAccess::SetProxyBlanket(const WmiServices& services) {
 }
 
 HRESULT FakeWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::ExecQuery, hr)) return hr;
   NodeOf(services.get());
@@ -233,11 +279,14 @@ HRESULT FakeWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* que
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) {
+HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   returned = 0;
   object.reset();
   HRESULT hr = S_OK;
-  if (ShouldFail(WmiOp::Next, hr)) return hr;
+  bool timedOut = false;
+  if (ShouldFail(WmiOp::Next, hr, timeoutMs, &timedOut)) return hr;
+  if (timedOut) return static_cast<HRESULT>(WBEM_S_TIMEDOUT);
   Node& enumerator = NodeOf(results.get());
   const size_t total = generate_ ? generatedCount_ : results_.size();
   if (enumerator.position >= total) return WBEM_S_FALSE;
@@ -250,6 +299,7 @@ HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULO
 }
 
 HRESULT FakeWmiAccess::GetNames(const WmiObject& object, LONG flags, SafeArray& names) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::GetNames, hr)) return hr;
   std::vector<std::wstring> shown;
@@ -265,6 +315,7 @@ HRESULT FakeWmiAccess::GetNames(const WmiObject& object, LONG flags, SafeArray& 
 }
 
 HRESULT FakeWmiAccess::Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::Get, hr)) return hr;
   const FakeProperty* property = NodeOf(object.get()).object.Find(name);
@@ -275,6 +326,7 @@ HRESULT FakeWmiAccess::Get(const WmiObject& object, const wchar_t* name, Variant
 }
 
 HRESULT FakeWmiAccess::Put(const WmiObject& object, const wchar_t* name, const VARIANT& value) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::Put, hr)) return hr;
   FakeObject& target = NodeOf(object.get()).object;
@@ -291,6 +343,7 @@ HRESULT FakeWmiAccess::Put(const WmiObject& object, const wchar_t* name, const V
 }
 
 HRESULT FakeWmiAccess::GetClass(const WmiServices& services, const wchar_t* className, WmiObject& classObject) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::GetClass, hr)) return hr;
   NodeOf(services.get());
@@ -304,6 +357,7 @@ HRESULT FakeWmiAccess::GetClass(const WmiServices& services, const wchar_t* clas
 }
 
 HRESULT FakeWmiAccess::GetMethod(const WmiObject& classObject, const wchar_t* method, WmiObject& inSignature) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::GetMethod, hr)) return hr;
   const FakeMethod* definition = FindMethod(NodeOf(classObject.get()).object.className, method);
@@ -316,6 +370,7 @@ HRESULT FakeWmiAccess::GetMethod(const WmiObject& classObject, const wchar_t* me
 }
 
 HRESULT FakeWmiAccess::SpawnInstance(const WmiObject& classObject, WmiObject& instance) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::SpawnInstance, hr)) return hr;
   auto node = std::make_unique<Node>();
@@ -326,6 +381,7 @@ HRESULT FakeWmiAccess::SpawnInstance(const WmiObject& classObject, WmiObject& in
 
 HRESULT FakeWmiAccess::ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
                                   const WmiObject& inParameters, WmiObject& outParameters) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::ExecMethod, hr)) return hr;
   NodeOf(services.get());
@@ -345,6 +401,7 @@ HRESULT FakeWmiAccess::ExecMethod(const WmiServices& services, const wchar_t* ob
 }
 
 HRESULT FakeWmiAccess::PutInstance(const WmiServices& services, const WmiObject& object) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::PutInstance, hr)) return hr;
   NodeOf(services.get());
@@ -353,29 +410,35 @@ HRESULT FakeWmiAccess::PutInstance(const WmiServices& services, const WmiObject&
 }
 
 void FakeWmiAccess::UninitializeCom() {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT ignored = S_OK;
   ShouldFail(WmiOp::UninitializeCom, ignored);
+  if (parent_ != nullptr) --parent_->atWork_;
 }
 
 HRESULT FakeWmiAccess::ArrayLowerBound(SAFEARRAY* array, LONG& bound) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::ArrayLowerBound, hr)) return hr;
   return SafeArrayGetLBound(array, 1, &bound);
 }
 
 HRESULT FakeWmiAccess::ArrayUpperBound(SAFEARRAY* array, LONG& bound) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::ArrayUpperBound, hr)) return hr;
   return SafeArrayGetUBound(array, 1, &bound);
 }
 
 HRESULT FakeWmiAccess::ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::ArrayElement, hr)) return hr;
   return ReadArrayElement(array, index, element, elementSize);
 }
 
 HRESULT FakeWmiAccess::EmbeddedObject(const VARIANT& value, WmiObject& object) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::EmbeddedObject, hr)) return hr;
   if (value.vt != VT_UNKNOWN || value.punkVal == nullptr) return DISP_E_TYPEMISMATCH;

@@ -1,11 +1,16 @@
 // An in-memory WMI behind the WmiAccess seam: classes, instances and methods
 // built from real VARIANT/SAFEARRAY/BSTR values. Any operation can be made to
-// fail at its Nth call, and every write is recorded.
+// fail at its Nth call, or to take time, and every write is recorded. For a
+// run over several machines, each machine gets a fake of its own (Machine),
+// made from this one's classes, instances and methods; all of them may be
+// used from several threads.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +74,17 @@ class FakeWmiAccess final : public WmiAccess {
   FakeMethod& AddMethod(const std::wstring& className, const std::wstring& method);
   // The Nth call (1-based) of `op` fails with `hr` and does nothing else.
   void FailAt(WmiOp op, int nthCall, HRESULT hr);
+  // Every call of `op` takes `ms` first. A ConnectServer or Next whose wait
+  // is bounded by less gives up at the bound, as WMI does.
+  void SetLatency(WmiOp op, unsigned long ms);
+
+  // --- machines of a run over several
+  // The fake of machine `name`, made on first use from this one's classes,
+  // instances, methods and latencies (failures are each machine's own).
+  FakeWmiAccess& Machine(const std::wstring& name) override;
+  // The most machines that were between their InitializeCom and their
+  // UninitializeCom at the same time.
+  long MostMachinesAtWork() const { return mostAtWork_; }
 
   // --- what happened
   struct PutRecord { std::wstring path; std::wstring name; Variant value; };
@@ -82,15 +98,18 @@ class FakeWmiAccess final : public WmiAccess {
   std::wstring executedQuery;
   int Calls(WmiOp op) const { return calls_[static_cast<int>(op)]; }
   long LiveHandles() const { return liveHandles_; }
+  // The machines whose connection succeeded, in the order it did.
+  std::vector<std::wstring> connectedMachines;
 
   // --- WmiAccess
   HRESULT InitializeCom() override;
   HRESULT InitializeSecurity() override;
   HRESULT CreateLocator(WmiLocator& locator) override;
-  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services) override;
+  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
+                        ULONG timeoutMs) override;
   HRESULT SetProxyBlanket(const WmiServices& services) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) override;
-  HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned) override;
+  HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;
   HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) override;
   HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) override;
   HRESULT Put(const WmiObject& object, const wchar_t* name, const VARIANT& value) override;
@@ -111,8 +130,9 @@ class FakeWmiAccess final : public WmiAccess {
 
  private:
   struct Node;
-  // Counts the call and says whether it was chosen to fail.
-  bool ShouldFail(WmiOp op, HRESULT& hr);
+  // Counts the call, takes its latency, and says whether it was chosen to
+  // fail; `timedOut` is set when the latency is longer than `timeoutMs`.
+  bool ShouldFail(WmiOp op, HRESULT& hr, ULONG timeoutMs = WBEM_INFINITE, bool* timedOut = nullptr);
   template <class Handle>
   Handle Hand(std::unique_ptr<Node> node);
   static Node& NodeOf(const void* handle);
@@ -125,5 +145,13 @@ class FakeWmiAccess final : public WmiAccess {
   std::map<std::wstring, std::map<std::wstring, FakeMethod>> methods_;  // class -> method -> definition
   int calls_[static_cast<int>(WmiOp::Count)] = {};
   std::multimap<WmiOp, std::pair<int, HRESULT>> failures_;
+  std::map<WmiOp, unsigned long> latencies_;
   long liveHandles_ = 0;
+  // Held by every operation, so that one machine named twice can be worked
+  // on from two threads.
+  std::recursive_mutex mutex_;
+  FakeWmiAccess* parent_ = nullptr;
+  std::map<std::wstring, std::unique_ptr<FakeWmiAccess>> machines_;
+  std::atomic<long> atWork_{0};
+  std::atomic<long> mostAtWork_{0};
 };
