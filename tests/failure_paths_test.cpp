@@ -146,4 +146,46 @@ TEST(FailurePaths, EveryReachedOperationFailsCleanly) {
   }
 }
 
+// The same failures on one machine of three: only that machine fails, with
+// the same message, and the others complete.
+TEST(FailurePaths, AFailureOnOneMachineStaysWithIt) {
+  for (Mode mode : Modes()) {
+    mode.arguments.push_back(L"/node:a,b,c");
+    FakeWmiAccess clean;
+    Populate(clean);
+    ASSERT_EQ(RunTollix(clean, mode.arguments).exitCode, 0) << mode.name;
+    std::vector<WmiOp> reached = clean.Machine(L"b").log;
+    std::sort(reached.begin(), reached.end());
+    reached.erase(std::unique(reached.begin(), reached.end()), reached.end());
+    reached.erase(std::remove(reached.begin(), reached.end(), WmiOp::UninitializeCom), reached.end());
+
+    for (WmiOp op : reached) {
+      SCOPED_TRACE(std::wstring(mode.name) + L" " + WmiOpName(op));
+      const std::wstring& message = mode.messages.at(op);
+      FakeWmiAccess wmi;
+      Populate(wmi);
+      wmi.Machine(L"b").FailAt(op, 1, kInjected);
+      const RunResult run = RunTollix(wmi, mode.arguments);
+      for (const wchar_t* machine : {L"a", L"b", L"c"}) {
+        const bool comStarted = op != WmiOp::InitializeCom || machine != std::wstring(L"b");
+        EXPECT_EQ(wmi.Machine(machine).LiveHandles(), 0) << machine;
+        EXPECT_EQ(wmi.Machine(machine).Calls(WmiOp::UninitializeCom), comStarted ? 1 : 0) << machine;
+      }
+      for (const wchar_t* machine : {L"a", L"c"}) {
+        EXPECT_EQ(wmi.Machine(machine).executed.size(), clean.Machine(machine).executed.size()) << machine;
+        EXPECT_EQ(wmi.Machine(machine).written.size(), clean.Machine(machine).written.size()) << machine;
+      }
+      if (message.empty()) {  // reported, and the run goes on
+        EXPECT_EQ(run.exitCode, 0);
+        continue;
+      }
+      EXPECT_EQ(run.exitCode, 1);
+      const std::wstring failure = message + L"ERROR: Failed to run \\\\b\\root\\cimv2\\" +
+                                   mode.arguments[0].substr(5) + L"\r\n";
+      EXPECT_NE(run.output.find(failure), std::wstring::npos) << run.output;
+      EXPECT_EQ(run.output.substr(run.output.size() - 29), L"ERROR: 1 of 3 nodes failed.\r\n");
+    }
+  }
+}
+
 }  // namespace

@@ -1,0 +1,238 @@
+// /node: with the in-memory WMI: name lists and files, the limits, the order
+// of the blocks, failures, the throttle and timeouts, in every layout.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/output.h"
+#include "base/run_settings.h"
+#include "cli/node_list.h"
+#include "render/layout.h"
+#include "support/fake_wmi_access.h"
+#include "support/run_capture.h"
+#include "support/values.h"
+
+namespace {
+
+const std::wstring kQuery = L"/wql:select * from win32_thing";
+
+void AddThing(FakeWmiAccess& wmi, const wchar_t* name) {
+  wmi.AddResult(L"Win32_Thing", std::wstring(L"\\\\.\\root\\cimv2:Win32_Thing.Name=\"") + name + L"\"")
+      .Add(L"Name", StringValue(name));
+}
+
+std::wstring RunFailed(const std::wstring& machine) {
+  return L"ERROR: Failed to run \\\\" + machine + L"\\root\\cimv2\\select * from win32_thing\r\n";
+}
+
+// A file in the temporary folder, removed with the object.
+struct TempFile {
+  explicit TempFile(const std::string& bytes) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, folder);
+    wchar_t name[MAX_PATH + 1] = {};
+    GetTempFileNameW(folder, L"tnd", 0, name);
+    path = name;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  ~TempFile() { DeleteFileW(path.c_str()); }
+  std::wstring path;
+};
+
+TEST(MachineRun, NameListsAndFiles) {
+  struct Case {
+    std::string fileBytes;  // empty: `value` is the list itself
+    std::wstring value;
+    std::vector<std::wstring> names;
+    std::wstring error;  // with %ls for the file's path
+  };
+  const Case cases[] = {
+      {"", L" a , b,,c ,", {L"a", L"b", L"c"}, L""},
+      {"", L"pc1,pc1", {L"pc1", L"pc1"}, L""},
+      {"", L" , ", {}, L"ERROR: /node: names no machine.\r\n"},
+      {"pc1\r\n# a comment\r\n\r\n  pc2\t\n   # indented comment\npc1", L"", {L"pc1", L"pc2", L"pc1"}, L""},
+      {"\xEF\xBB\xBFzo\xC3\xAB\n", L"", {L"zo\u00eb"}, L""},
+      {std::string("\xFF\xFE" "a\0\r\0\n\0b\0", 10), L"", {L"a", L"b"}, L""},
+      {std::string("a\0\n\0", 4), L"", {}, L"ERROR: The node file %ls is neither UTF-8 nor UTF-16LE text.\r\n"},
+      {"\xC3\x28\n", L"", {}, L"ERROR: The node file %ls is neither UTF-8 nor UTF-16LE text.\r\n"},
+      {"# nothing but comments\n\n", L"", {}, L"ERROR: The node file %ls holds no machine name.\r\n"},
+  };
+  for (const Case& c : cases) {
+    const TempFile file(c.fileBytes);
+    const std::wstring value = c.fileBytes.empty() ? c.value : L"@" + file.path;
+    BufferSink out;
+    const RunSettings settings;
+    const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
+    std::vector<std::wstring> names;
+    EXPECT_EQ(ReadNodeList(value, *layout, names), c.error.empty()) << value;
+    EXPECT_EQ(names, c.names) << value;
+    std::wstring error = c.error;
+    if (error.find(L"%ls") != std::wstring::npos) error.replace(error.find(L"%ls"), 3, file.path);
+    EXPECT_EQ(out.Text(), error);
+  }
+  // A file that is not there is refused before anything runs.
+  FakeWmiAccess wmi;
+  const RunResult run = RunTollix(wmi, {kQuery, L"/node:@C:\\no\\such\\nodes.txt"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.output, L"ERROR: Failed to read the node file C:\\no\\such\\nodes.txt. Error code = 0x80070003\r\n");
+  EXPECT_TRUE(wmi.log.empty());
+}
+
+TEST(MachineRun, ThrottleAndTimeoutTakeWholeNumbersInTheirRange) {
+  const std::wstring throttle = L"ERROR: /throttle: takes a whole number from 1 to 1024.\r\n";
+  const std::wstring timeout = L"ERROR: /timeout: takes a whole number of seconds from 1 to 86400.\r\n";
+  const struct {
+    const wchar_t* argument;
+    std::wstring error;
+  } cases[] = {
+      {L"/throttle:0", throttle}, {L"/throttle:1025", throttle},  {L"/throttle:-1", throttle},
+      {L"/throttle:", throttle},  {L"/throttle:2x", throttle},    {L"/timeout:0", timeout},
+      {L"/timeout:86401", timeout}, {L"/timeout:1.5", timeout},   {L"/timeout:", timeout},
+      {L"/throttle:1024", L""},   {L"/timeout:86400", L""},
+  };
+  for (const auto& c : cases) {
+    FakeWmiAccess wmi;
+    AddThing(wmi, L"x");
+    const RunResult run = RunTollix(wmi, {kQuery, L"/node:a", c.argument});
+    EXPECT_EQ(run.exitCode, c.error.empty() ? 0 : 1) << c.argument;
+    if (!c.error.empty()) {
+      EXPECT_EQ(run.output, c.error) << c.argument;
+    }
+  }
+}
+
+TEST(MachineRun, BlocksComeInTheOrderOfTheNamesWhateverTheLatencies) {
+  std::mt19937 random(5);
+  FakeWmiAccess wmi;
+  AddThing(wmi, L"x");
+  std::wstring names;
+  std::vector<std::wstring> inOrder;
+  std::wstring expected = Banner();
+  for (int i = 0; i < 40; ++i) {
+    const std::wstring name = L"pc" + std::to_wstring(i);
+    names += (i ? L"," : L"") + name;
+    inOrder.push_back(name);
+    wmi.Machine(name).SetLatency(WmiOp::ConnectServer, random() % 40);
+    expected += L"\r\nNode=" + name + L"\r\nName=x\r\n\r\n";
+  }
+  const RunResult run = RunTollix(wmi, {kQuery, L"/node:" + names, L"/throttle:8"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, expected);
+  EXPECT_LE(wmi.MostMachinesAtWork(), 8);
+  EXPECT_EQ(wmi.connectedMachines.size(), inOrder.size());
+  EXPECT_NE(wmi.connectedMachines, inOrder) << "the machines answered in order: nothing was tested";
+}
+
+TEST(MachineRun, NeverMoreThanTheThrottleAtWork) {
+  for (int throttle : {1, 3}) {
+    FakeWmiAccess wmi;
+    AddThing(wmi, L"x");
+    wmi.SetLatency(WmiOp::ExecQuery, 100);
+    const RunResult run = RunTollix(wmi, {kQuery, L"/node:a,b,c,d,e,f,g", L"/throttle:" + std::to_wstring(throttle)});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(wmi.MostMachinesAtWork(), throttle);
+  }
+}
+
+TEST(MachineRun, AFailingMachineFailsAloneInEveryLayout) {
+  const std::wstring connectFailed = L"ERROR: Failed to connect. Error code = 0x80041015\r\n";
+  const struct {
+    std::vector<std::wstring> arguments;
+    std::wstring output;  // after the banner, if the layout has one
+  } cases[] = {
+      {{},
+       L"\r\nNode=a\r\nName=x\r\n\r\n" + connectFailed + RunFailed(L"b") + L"\r\nNode=c\r\nName=x\r\n\r\n" +
+           L"ERROR: 1 of 3 nodes failed.\r\n"},
+      {{L"/format:csv"},
+       L"Node,Name\r\na,x\r\n" + connectFailed + RunFailed(L"b") + L"c,x\r\nERROR: 1 of 3 nodes failed.\r\n"},
+      {{L"/format:json"},
+       L"{\"Node\":\"a\",\"Name\":\"x\"}\r\n"
+       L"{\"Node\":\"b\",\"error\":\"Failed to connect. Error code = 0x80041015\"}\r\n"
+       L"{\"Node\":\"b\",\"error\":\"Failed to run \\\\\\\\b\\\\root\\\\cimv2\\\\select * from win32_thing\"}\r\n"
+       L"{\"Node\":\"c\",\"Name\":\"x\"}\r\n"
+       L"{\"error\":\"1 of 3 nodes failed.\"}\r\n"},
+  };
+  for (const auto& c : cases) {
+    FakeWmiAccess wmi;
+    AddThing(wmi, L"x");
+    wmi.Machine(L"b").FailAt(WmiOp::ConnectServer, 1, WBEM_E_INVALID_NAMESPACE + 0x7);  // 0x80041015
+    wmi.Machine(L"a").FailAt(WmiOp::ConnectServer, 2, E_FAIL);  // never reached: a connects once
+    std::vector<std::wstring> arguments = {kQuery, L"/node:a,b,c"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const RunResult run = RunTollix(wmi, arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    const std::wstring banner = c.arguments.empty() || c.arguments[0] != L"/format:json" ? Banner() : L"";
+    EXPECT_EQ(run.output, banner + c.output);
+    for (const wchar_t* name : {L"a", L"b", L"c"}) {
+      EXPECT_EQ(wmi.Machine(name).LiveHandles(), 0) << name;
+      EXPECT_EQ(wmi.Machine(name).Calls(WmiOp::UninitializeCom), 1) << name;
+      EXPECT_EQ(wmi.Machine(name).Calls(WmiOp::InitializeSecurity), 0) << name;
+    }
+    EXPECT_EQ(wmi.Calls(WmiOp::InitializeSecurity), 1);
+    EXPECT_EQ(wmi.Calls(WmiOp::UninitializeCom), 1);
+  }
+}
+
+TEST(MachineRun, StalledNextAndHungConnectionWithAndWithoutTimeout) {
+  for (WmiOp op : {WmiOp::Next, WmiOp::ConnectServer}) {
+    for (bool bounded : {false, true}) {
+      SCOPED_TRACE(testing::Message() << WmiOpName(op) << (bounded ? " with /timeout:1" : " without a timeout"));
+      FakeWmiAccess wmi;
+      AddThing(wmi, L"x");
+      wmi.Machine(L"slow").SetLatency(op, 1200);
+      std::vector<std::wstring> arguments = {kQuery, L"/node:slow,fast", L"/format:csv"};
+      if (bounded) arguments.push_back(L"/timeout:1");
+      const RunResult run = RunTollix(wmi, arguments);
+      if (!bounded) {
+        // The slow machine answers last, yet its block, and with it the
+        // header, comes first.
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.output, Banner() + L"Node,Name\r\nslow,x\r\nfast,x\r\n");
+        continue;
+      }
+      EXPECT_EQ(run.exitCode, 1);
+      EXPECT_EQ(run.output, Banner() + L"ERROR: Timed out after 1 seconds.\r\n" + RunFailed(L"slow") +
+                                L"Node,Name\r\nfast,x\r\nERROR: 1 of 2 nodes failed.\r\n");
+      EXPECT_EQ(wmi.Machine(L"slow").LiveHandles(), 0);
+    }
+  }
+  // On this machine too.
+  FakeWmiAccess wmi;
+  wmi.SetLatency(WmiOp::Next, 1200);
+  const RunResult run = RunTollix(wmi, {kQuery, L"/timeout:1", L"/format:csv"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.output, Banner() + L"ERROR: Timed out after 1 seconds.\r\n"
+                                   L"ERROR: Failed to run root\\cimv2\\select * from win32_thing\r\n");
+}
+
+TEST(MachineRun, SetAndCallActOnEveryMachineAndTheEchoNamesThem) {
+  FakeWmiAccess wmi;
+  wmi.AddResult(L"Win32_Thing", L"\\\\.\\root\\cimv2:Win32_Thing.Id=1").Add(L"Label", StringValue(L"old"));
+  wmi.AddMethod(L"Win32_Thing", L"Blink").hasInputSignature = false;
+  RunResult run = RunTollix(wmi, {kQuery, L"/node:a,b,a", L"/set:Label", L"/args:new"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, Banner() + L"\r\nNode=a\r\nLabel=new\r\nSET Success.\r\n\r\n" +
+                            L"\r\nNode=b\r\nLabel=new\r\nSET Success.\r\n\r\n" +
+                            L"\r\nNode=a\r\nLabel=new\r\nSET Success.\r\n\r\n");
+  EXPECT_EQ(wmi.Machine(L"a").written.size(), 2u);
+  EXPECT_EQ(wmi.Machine(L"b").written.size(), 1u);
+
+  run = RunTollix(wmi, {kQuery, L"/node:a,b", L"/call:Blink", L"/args:,", L"/format:json"});
+  EXPECT_EQ(run.output, L"{\"Node\":\"a\"}\r\n{\"Node\":\"b\"}\r\n");
+  EXPECT_EQ(wmi.Machine(L"b").executed.size(), 1u);
+  EXPECT_EQ(wmi.Machine(L"b").connectedNamespace, L"\\\\b\\root\\cimv2");
+
+  run = RunTollix(wmi, {kQuery, L"/node: a,b ", L"/debugdisplay", L"/throttle:2"});
+  EXPECT_NE(run.output.find(L"INFO: argFUNC=GET\r\nINFO: nodes=[a,b]\r\nINFO: throttle=[2]\r\nINFO: timeout=[none]\r\n"),
+            std::wstring::npos);
+  EXPECT_EQ(run.output.substr(run.output.size() - 16), L"INFO: Success.\r\n");
+}
+
+}  // namespace
