@@ -565,4 +565,91 @@ TEST(EndToEndJson, NonAsciiCommandLineComesBackExactly) {
   EXPECT_EQ(found, 1u);
 }
 
+// ---------------------------------------------------------------------------
+// Several machines. The platform's WMI takes ".", "localhost" and the
+// computer's own name as this machine. Wine's WMI is not safe for queries
+// from several threads of one process, so these runs take one machine at a
+// time; the in-memory WMI covers concurrency.
+
+std::wstring ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  GetComputerNameW(name, &size);
+  return name;
+}
+
+const std::wstring kBiosName = L"/wql:select name from win32_bios";
+
+std::string BiosName() {
+  const std::vector<std::vector<std::string>> objects = ListObjects(RunTollix({kBiosName}).out);
+  return objects.empty() ? "" : Properties(objects[0])["name"];
+}
+
+TEST(EndToEndNodes, TheLocalAliasesInEveryLayout) {
+  const std::string bios = BiosName();
+  const std::string host = Narrow(ComputerName());
+  const std::wstring nodes = L"/node:., localhost," + ComputerName();
+
+  const ChildRun list = RunTollix({kBiosName, nodes, L"/throttle:1"});
+  EXPECT_EQ(list.exitCode, 0u);
+  std::string expected = Banner();
+  for (const std::string& node : {std::string("."), std::string("localhost"), host}) {
+    expected += Piped("\nNode=" + node + "\nName=" + bios + "\n\n");
+  }
+  EXPECT_EQ(list.out, expected);
+
+  const ChildRun csv = RunTollix({kBiosName, nodes, L"/throttle:1", L"/format:csv"});
+  EXPECT_EQ(csv.exitCode, 0u);
+  EXPECT_EQ(csv.out, Banner() + Piped("Node,Name\n.," + bios + "\nlocalhost," + bios + "\n" + host + "," + bios + "\n"));
+
+  const std::vector<Json> json = RunJson({kBiosName, nodes, L"/throttle:1"});
+  ASSERT_EQ(json.size(), 3u);
+  EXPECT_EQ(json[0], Json({{"Node", "."}, {"Name", bios}}));
+  EXPECT_EQ(json[1], Json({{"Node", "localhost"}, {"Name", bios}}));
+  EXPECT_EQ(json[2], Json({{"Node", host}, {"Name", bios}}));
+}
+
+TEST(EndToEndNodes, AnUnknownNameFailsAloneAndTheRunSaysSo) {
+  const std::string bios = BiosName();
+  const ChildRun run = RunTollix({kBiosName, L"/node:.,no-such-machine-tollix,localhost", L"/throttle:1"});
+  EXPECT_EQ(run.exitCode, 1u);
+  const std::string first = Banner() + Piped("\nNode=.\nName=" + bios + "\n\n") + "ERROR: Failed to connect. Error code = ";
+  ASSERT_EQ(run.out.substr(0, first.size()), first) << run.out;
+  const std::string rest = run.out.substr(first.size());
+  EXPECT_TRUE(std::regex_match(rest.substr(0, 10), std::regex("0x8[0-9a-f]{7}"))) << run.out;
+  EXPECT_EQ(rest.substr(10), kLineEnd + RunFailure("\\\\no-such-machine-tollix\\root\\cimv2", "select name from win32_bios") +
+                                 Piped("\nNode=localhost\nName=" + bios + "\n\nERROR: 1 of 3 nodes failed.\n"));
+}
+
+TEST(EndToEndNodes, ANodeFileAndACallOnTwoNames) {
+  const std::string bios = BiosName();
+  wchar_t folder[MAX_PATH + 1] = {};
+  ASSERT_NE(GetTempPathW(MAX_PATH + 1, folder), 0u);
+  wchar_t path[MAX_PATH + 1] = {};
+  ASSERT_NE(GetTempFileNameW(folder, L"tnd", 0, path), 0u);
+  ScratchDirectory scratch;  // removes the file
+  scratch.files.push_back(path);
+  const std::wstring text = L"\xFEFF# the lab\r\n.\r\n\r\n  localhost\r\n";
+  const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
+  CloseHandle(file);
+
+  const ChildRun csv = RunTollix({kBiosName, L"/node:@" + std::wstring(path), L"/throttle:1", L"/format:csv"});
+  EXPECT_EQ(csv.exitCode, 0u);
+  EXPECT_EQ(csv.out, Banner() + Piped("Node,Name\n.," + bios + "\nlocalhost," + bios + "\n"));
+
+  // Every result of every machine gets its call, machine by machine.
+  const std::vector<Json> created =
+      RunJson({ProcessQuery(), L"/node:.,localhost", L"/throttle:1", L"/call:Create", L"/args:cmd /c exit"});
+  ASSERT_GE(created.size(), 2u);
+  EXPECT_EQ(created.front()["Node"], ".");
+  EXPECT_EQ(created.back()["Node"], "localhost");
+  for (const Json& line : created) {
+    EXPECT_TRUE(line["ProcessId"].is_number_integer()) << line.dump();
+    EXPECT_EQ(line["ReturnValue"], 0) << line.dump();
+  }
+}
+
 }  // namespace
