@@ -8,11 +8,18 @@
 #     /format: it prints its table on the CSV run too.
 #  2. rendering cost per object and per array element, its growth from 10^4 to
 #     10^6, and peak memory (bench/render_bench.cpp, in-memory WMI).
+#  3. many machines: under Wine, one run over MACHINES names in a file (the
+#     three names of this machine, repeated) with /throttle:1, against as many
+#     runs of Tollix from a shell loop; and with the in-memory WMI
+#     (bench/machines_bench.cpp), 100 to 10,000 machines taking 50 ms each to
+#     connect, at throttle 32, against the ideal ceil(n/32) x 50 ms.
 #
 #   bench/run.sh [BUILD_DIR]        default build/mingw (configured with the mingw preset)
 #
 # Environment: RUNS (runs per program and query, default 11), SIZES (render
-# sizes, default 10000,100000,1000000), RENDER_CASES (default: all).
+# sizes, default 10000,100000,1000000), RENDER_CASES (default: all), MACHINES
+# (names in the Wine machine run, default 200), MACHINE_COUNTS (in-memory
+# machine runs, default 100,1000,10000).
 # One persistent wineserver serves every run; it is stopped at the end if this
 # script started it.
 set -eo pipefail
@@ -28,11 +35,12 @@ tollix_prepare_wine
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset mingw -B "$build" >&2
 fi
-cmake --build "$build" --target Tollix minimal_client render_bench >&2
+cmake --build "$build" --target Tollix minimal_client render_bench machines_bench >&2
 
 tollix=$build/Tollix.exe
 minimal=$build/minimal_client.exe
 render=$build/render_bench.exe
+machines=$build/machines_bench.exe
 
 scratch=$(mktemp -d)
 started_server=
@@ -165,3 +173,34 @@ echo "Rendering in-process with the in-memory WMI, each size in a process of its
 render_args=(--sizes "$sizes")
 [ -n "${RENDER_CASES:-}" ] && render_args+=(--cases "$RENDER_CASES")
 wine "$render" "${render_args[@]}" | tr -d '\r'
+echo
+
+machine_names=${MACHINES:-200}
+host=$(wine cmd /c 'echo %COMPUTERNAME%' 2>/dev/null | tr -d '\r')
+names=$scratch/nodes.txt
+aliases=(. localhost "$host")
+for ((i = 0; i < machine_names; i++)); do echo "${aliases[$((i % 3))]}"; done >"$names"
+query="/wql:select name,version from win32_bios"
+echo "Many machines under Wine: $machine_names names (., localhost, $host repeated), Win32_BIOS, list layout" >&2
+wine "$tollix" "$query" "/node:@$(winepath -w "$names")" /throttle:1 >/dev/null 2>&1 || true  # warm
+one_run=$(time_ms "$scratch/one.out" wine "$tollix" "$query" "/node:@$(winepath -w "$names")" /throttle:1)
+loop_start=$(date +%s%N)
+while read -r name; do
+  wine "$tollix" "$query" >/dev/null 2>&1 || true
+done <"$names"
+loop_ms=$((($(date +%s%N) - loop_start) / 1000000))
+grep -c '^Node=' <(tr -d '\r' <"$scratch/one.out") | grep -qx "$machine_names" ||
+  echo "WARNING: the machine run did not print $machine_names objects" >&2
+echo "Many machines under Wine, $machine_names names, Win32_BIOS:"
+printf '  one run, /node:@file /throttle:1: %6d ms\n' "$one_run"
+printf '  %d runs from a shell loop:      %6d ms\n' "$machine_names" "$loop_ms"
+printf '  loop / one run:                   %6s   (target: 10 or more)\n' "$(ratio "$loop_ms" "$one_run")"
+echo
+
+echo "Many machines in-process with the in-memory WMI, 50 ms to connect each, throttle 32"
+echo "(ideal = ceil(machines / 32) x 50 ms; target: time / ideal <= 1.3, flat memory)"
+printf '%8s %8s %10s %10s %7s %9s\n' machines throttle "time ms" "ideal ms" ratio "peak MiB"
+IFS=, read -ra counts <<<"${MACHINE_COUNTS:-100,1000,10000}"
+for count in "${counts[@]}"; do
+  wine "$machines" "$count" 50 32 | tr -d '\r'
+done

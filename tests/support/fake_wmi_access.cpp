@@ -172,7 +172,11 @@ bool FakeWmiAccess::ShouldFail(WmiOp op, HRESULT& hr, ULONG timeoutMs, bool* tim
   const auto latency = latencies_.find(op);
   if (latency != latencies_.end()) {
     const bool givesUp = timeoutMs != WBEM_INFINITE && latency->second > timeoutMs;
+    // The operation holds the lock once; other threads on the same machine
+    // go on meanwhile, as they would against WMI.
+    mutex_.unlock();
     Sleep(givesUp ? timeoutMs : latency->second);
+    mutex_.lock();
     if (givesUp && timedOut != nullptr) *timedOut = true;
   }
   if (keepLog) log.push_back(op);
@@ -251,7 +255,7 @@ HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* n
   if (timedOut) return static_cast<HRESULT>(WBEM_E_TIMED_OUT);
   NodeOf(locator.get());
   connectedNamespace = nameSpace;
-  if (parent_ != nullptr) {
+  if (parent_ != nullptr && keepLog) {
     const std::lock_guard<std::recursive_mutex> parentHold(parent_->mutex_);
     for (const auto& [name, machine] : parent_->machines_) {
       if (machine.get() == this) parent_->connectedMachines.push_back(name);

@@ -98,7 +98,8 @@ class FakeWmiAccess final : public WmiAccess {
   std::wstring executedQuery;
   int Calls(WmiOp op) const { return calls_[static_cast<int>(op)]; }
   long LiveHandles() const { return liveHandles_; }
-  // The machines whose connection succeeded, in the order it did.
+  // The machines whose connection succeeded, in the order it did (kept only
+  // with the log).
   std::vector<std::wstring> connectedMachines;
 
   // --- WmiAccess
@@ -132,6 +133,7 @@ class FakeWmiAccess final : public WmiAccess {
   struct Node;
   // Counts the call, takes its latency, and says whether it was chosen to
   // fail; `timedOut` is set when the latency is longer than `timeoutMs`.
+  // Called with the lock held exactly once.
   bool ShouldFail(WmiOp op, HRESULT& hr, ULONG timeoutMs = WBEM_INFINITE, bool* timedOut = nullptr);
   template <class Handle>
   Handle Hand(std::unique_ptr<Node> node);
