@@ -125,8 +125,9 @@ double WalkSeconds(FakeWmiAccess& fake) {
   WmiLocator locator;
   WmiServices services;
   WmiEnumerator results;
-  if (FAILED(fake.CreateLocator(locator)) || FAILED(fake.ConnectServer(locator, L"root\\cimv2", services, WBEM_INFINITE)) ||
-      FAILED(fake.ExecQuery(services, L"select * from bench", results))) {
+  if (FAILED(fake.CreateLocator(locator)) ||
+      FAILED(fake.ConnectServer(locator, L"root\\cimv2", 0, WBEM_INFINITE, services)) ||
+      FAILED(fake.ExecQuery(services, L"WQL", L"select * from bench", 0, results))) {
     return 0;
   }
   for (;;) {

@@ -190,6 +190,7 @@ TEST(MachineRun, StalledNextAndHungConnectionWithAndWithoutTimeout) {
       std::vector<std::wstring> arguments = {kQuery, L"/node:slow,fast", L"/format:csv"};
       if (bounded) arguments.push_back(L"/timeout:1");
       const RunResult run = RunTollix(wmi, arguments);
+      EXPECT_EQ(wmi.Machine(L"fast").connectFlags, bounded ? WBEM_FLAG_CONNECT_USE_MAX_WAIT : 0);
       if (!bounded) {
         // The slow machine answers last, yet its block, and with it the
         // header, comes first.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "cli/run_main.h"
 #include "base/run_settings.h"
@@ -114,6 +115,20 @@ TEST(RunMain, DebugEchoDefaultNamespaceAndSuccessLine) {
   EXPECT_EQ(run.output, expected);
   EXPECT_EQ(wmi.connectedNamespace, L"root\\cimv2");
   EXPECT_EQ(wmi.executedQuery, L"select * from win32_process");
+  // What is asked of COM and WMI, argument by argument.
+  EXPECT_EQ(wmi.comConcurrency, DWORD{COINIT_MULTITHREADED});
+  const ComSecurityArguments& security = wmi.comSecurity;
+  EXPECT_EQ(std::make_tuple(security.authenticationServices, security.authenticationLevel,
+                            security.impersonationLevel, security.capabilities),
+            std::make_tuple(-1L, DWORD{RPC_C_AUTHN_LEVEL_CONNECT}, DWORD{RPC_C_IMP_LEVEL_IMPERSONATE}, DWORD{EOAC_NONE}));
+  EXPECT_EQ(wmi.connectFlags, 0);
+  const ProxyBlanketArguments& blanket = wmi.proxyBlanket;
+  EXPECT_EQ(std::make_tuple(blanket.authenticationService, blanket.authorizationService, blanket.authenticationLevel,
+                            blanket.impersonationLevel, blanket.capabilities),
+            std::make_tuple(DWORD{RPC_C_AUTHN_WINNT}, DWORD{RPC_C_AUTHZ_NONE}, DWORD{RPC_C_AUTHN_LEVEL_CALL},
+                            DWORD{RPC_C_IMP_LEVEL_IMPERSONATE}, DWORD{EOAC_NONE}));
+  EXPECT_EQ(wmi.queryLanguage, L"WQL");
+  EXPECT_EQ(wmi.queryFlags, 0x30);  // forward-only, return immediately
 
   FakeWmiAccess other;
   const RunResult set = RunTollix(other, {L"/wql:select * from x", L"/namespace:ROOT\\WMI", L"/debugdisplay",

@@ -43,6 +43,7 @@ TEST(SetProperty, ChangesAndWritesBackEveryResult) {
   ASSERT_EQ(wmi.written.size(), 2u);
   EXPECT_EQ(WrittenValue(wmi, 0, L"VolumeName"), L"NewLabel");
   EXPECT_EQ(WrittenValue(wmi, 1, L"DeviceID"), L"D:");
+  EXPECT_EQ(wmi.putInstanceFlags, WBEM_FLAG_CREATE_OR_UPDATE);
   EXPECT_EQ(wmi.LiveHandles(), 0);
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "base/run_settings.h"
+#include "operations/wmi_arguments.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 #include "render/value_text.h"
@@ -49,7 +50,7 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   value = Variant();
 
   if (debug) PrintInfo(layout, L"INFO: Put instance, start\r\n");
-  hr = wmi.PutInstance(services, object);
+  hr = wmi.PutInstance(services, object, kPutInstanceFlags);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to PutInstance. Error code = 0x%x\r\n", hr);
   if (debug) PrintInfo(layout, L"INFO: Put instance, end\r\n");
   PrintLine(layout, L"SET Success.\r\n");

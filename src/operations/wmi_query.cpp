@@ -1,6 +1,7 @@
 #include "operations/wmi_query.h"
 
 #include "base/run_settings.h"
+#include "operations/wmi_arguments.h"
 #include "render/layout.h"
 #include "render/object_printer.h"
 
@@ -31,7 +32,7 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
                         const wchar_t* query, ComSecurity security) {
   HRESULT hr = S_OK;
   if (security == ComSecurity::SetHere) {
-    hr = wmi.InitializeSecurity();
+    hr = wmi.InitializeSecurity(kComSecurity);
     if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize security. Error code = 0x%x\r\n", hr);
   }
 
@@ -40,17 +41,18 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to create IWbemLocator object. Error code = 0x%x\r\n", hr);
 
   WmiServices services;
-  hr = wmi.ConnectServer(locator, nameSpace, services, settings.TimeoutMs());
+  hr = wmi.ConnectServer(locator, nameSpace, ConnectFlags(settings.timeoutSeconds > 0), settings.TimeoutMs(),
+                         services);
   if (hr == static_cast<HRESULT>(WBEM_E_TIMED_OUT) && settings.timeoutSeconds > 0) {
     return ReportTimeout(settings, layout);
   }
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to connect. Error code = 0x%x\r\n", hr);
 
-  hr = wmi.SetProxyBlanket(services);
+  hr = wmi.SetProxyBlanket(services, kProxyBlanket);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to set proxy blanket. Error code = 0x%x\r\n", hr);
 
   WmiEnumerator results;
-  hr = wmi.ExecQuery(services, query, results);
+  hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);
 
   const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
@@ -75,7 +77,7 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
 int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
              const wchar_t* query, ComSecurity security) {
   if (settings.debugDisplay) PrintInfo(layout, L"INFO: Function WmiQuery starts.\r\n");
-  const HRESULT hr = wmi.InitializeCom();
+  const HRESULT hr = wmi.InitializeCom(kComConcurrency);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize COM library. Error code = 0x%x\r\n", hr);
   const int result = QueryWithComStarted(wmi, settings, layout, nameSpace, query, security);
   wmi.UninitializeCom();

@@ -39,21 +39,20 @@ struct PendingConnect {
 };
 
 // Connects on a thread of its own, so that the caller can give up at its
-// deadline. WMI itself gives up within two minutes (USE_MAX_WAIT), and the
-// thread ends then; a connection made after the caller gave up is released
-// unused. A connection changes nothing on the machine, so nothing is left
-// half done.
-void ConnectInBackground(ComPtr<IWbemLocator> locator, std::wstring nameSpace,
+// deadline. With WBEM_FLAG_CONNECT_USE_MAX_WAIT among the flags WMI itself
+// gives up within two minutes, and the thread ends then; a connection made
+// after the caller gave up is released unused. A connection changes nothing
+// on the machine, so nothing is left half done.
+void ConnectInBackground(ComPtr<IWbemLocator> locator, std::wstring nameSpace, LONG flags,
                          std::shared_ptr<PendingConnect> pending) {
-  std::thread([locator, nameSpace, pending]() mutable {
+  std::thread([locator, nameSpace, flags, pending]() mutable {
     const HRESULT started = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     {
       ComPtr<IWbemServices> services;
       const Bstr resource(nameSpace.c_str());
       const HRESULT hr = FAILED(started) ? started
-                                         : locator->ConnectServer(resource.get(), nullptr, nullptr, nullptr,
-                                                                  WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr,
-                                                                  services.GetAddressOf());
+                                         : locator->ConnectServer(resource.get(), nullptr, nullptr, nullptr, flags,
+                                                                  nullptr, nullptr, services.GetAddressOf());
       std::lock_guard<std::mutex> hold(pending->lock);
       pending->hr = hr;
       if (!pending->abandoned) pending->services = std::move(services);
@@ -68,11 +67,12 @@ void ConnectInBackground(ComPtr<IWbemLocator> locator, std::wstring nameSpace,
 
 }  // namespace
 
-HRESULT ComWmiAccess::InitializeCom() { return CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+HRESULT ComWmiAccess::InitializeCom(DWORD concurrency) { return CoInitializeEx(nullptr, concurrency); }
 
-HRESULT ComWmiAccess::InitializeSecurity() {
-  return CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_CONNECT, RPC_C_IMP_LEVEL_IMPERSONATE,
-                              nullptr, EOAC_NONE, nullptr);
+HRESULT ComWmiAccess::InitializeSecurity(const ComSecurityArguments& arguments) {
+  return CoInitializeSecurity(nullptr, arguments.authenticationServices, nullptr, nullptr,
+                              arguments.authenticationLevel, arguments.impersonationLevel, nullptr,
+                              arguments.capabilities, nullptr);
 }
 
 HRESULT ComWmiAccess::CreateLocator(WmiLocator& locator) {
@@ -82,18 +82,18 @@ HRESULT ComWmiAccess::CreateLocator(WmiLocator& locator) {
   return hr;
 }
 
-HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
-                                    ULONG timeoutMs) {
+HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
+                                    WmiServices& services) {
   if (timeoutMs == WBEM_INFINITE) {
     IWbemServices* raw = nullptr;
     const Bstr resource(nameSpace);
     const HRESULT hr =
-        Raw(locator)->ConnectServer(resource.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &raw);
+        Raw(locator)->ConnectServer(resource.get(), nullptr, nullptr, nullptr, flags, nullptr, nullptr, &raw);
     services = MakeHandle<WmiServices>(raw);
     return hr;
   }
   auto pending = std::make_shared<PendingConnect>();
-  ConnectInBackground(ComPtr<IWbemLocator>(Raw(locator)), nameSpace, pending);
+  ConnectInBackground(ComPtr<IWbemLocator>(Raw(locator)), nameSpace, flags, pending);
   std::unique_lock<std::mutex> hold(pending->lock);
   if (!pending->finished.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return pending->done; })) {
     pending->abandoned = true;
@@ -103,17 +103,18 @@ HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* na
   return pending->hr;
 }
 
-HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services) {
-  return CoSetProxyBlanket(Raw(services), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                           RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
+  return CoSetProxyBlanket(Raw(services), arguments.authenticationService, arguments.authorizationService, nullptr,
+                           arguments.authenticationLevel, arguments.impersonationLevel, nullptr,
+                           arguments.capabilities);
 }
 
-HRESULT ComWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) {
+HRESULT ComWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,
+                                LONG flags, WmiEnumerator& results) {
   IEnumWbemClassObject* raw = nullptr;
-  const Bstr language(L"WQL");
+  const Bstr languageText(language);
   const Bstr text(query);
-  const HRESULT hr = Raw(services)->ExecQuery(language.get(), text.get(),
-                                              WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, &raw);
+  const HRESULT hr = Raw(services)->ExecQuery(languageText.get(), text.get(), flags, nullptr, &raw);
   results = MakeHandle<WmiEnumerator>(raw);
   return hr;
 }
@@ -172,8 +173,8 @@ HRESULT ComWmiAccess::ExecMethod(const WmiServices& services, const wchar_t* obj
   return hr;
 }
 
-HRESULT ComWmiAccess::PutInstance(const WmiServices& services, const WmiObject& object) {
-  return Raw(services)->PutInstance(Raw(object), WBEM_FLAG_CREATE_OR_UPDATE, nullptr, nullptr);
+HRESULT ComWmiAccess::PutInstance(const WmiServices& services, const WmiObject& object, LONG flags) {
+  return Raw(services)->PutInstance(Raw(object), flags, nullptr, nullptr);
 }
 
 void ComWmiAccess::UninitializeCom() { CoUninitialize(); }

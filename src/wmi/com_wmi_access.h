@@ -5,13 +5,14 @@
 
 class ComWmiAccess final : public WmiAccess {
  public:
-  HRESULT InitializeCom() override;
-  HRESULT InitializeSecurity() override;
+  HRESULT InitializeCom(DWORD concurrency) override;
+  HRESULT InitializeSecurity(const ComSecurityArguments& arguments) override;
   HRESULT CreateLocator(WmiLocator& locator) override;
-  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
-                        ULONG timeoutMs) override;
-  HRESULT SetProxyBlanket(const WmiServices& services) override;
-  HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) override;
+  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
+                        WmiServices& services) override;
+  HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
+  HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
+                    WmiEnumerator& results) override;
   HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;
   HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) override;
   HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) override;
@@ -21,7 +22,7 @@ class ComWmiAccess final : public WmiAccess {
   HRESULT SpawnInstance(const WmiObject& classObject, WmiObject& instance) override;
   HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
                      const WmiObject& inParameters, WmiObject& outParameters) override;
-  HRESULT PutInstance(const WmiServices& services, const WmiObject& object) override;
+  HRESULT PutInstance(const WmiServices& services, const WmiObject& object, LONG flags) override;
   void UninitializeCom() override;
   HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) override;
   HRESULT ArrayLowerBound(SAFEARRAY* array, LONG& bound) override;

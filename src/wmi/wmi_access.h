@@ -29,20 +29,42 @@ using WmiEnumerator = std::unique_ptr<WmiEnumeratorTag, WmiHandleRelease>;
 // A class definition, a result object, or a method's parameter object.
 using WmiObject = std::unique_ptr<WmiObjectTag, WmiHandleRelease>;
 
+// The arguments of CoInitializeSecurity that the caller chooses; the rest
+// are null.
+struct ComSecurityArguments {
+  LONG authenticationServices;  // -1: COM chooses
+  DWORD authenticationLevel;
+  DWORD impersonationLevel;
+  DWORD capabilities;
+};
+
+// The arguments of CoSetProxyBlanket that the caller chooses; the rest are
+// null.
+struct ProxyBlanketArguments {
+  DWORD authenticationService;
+  DWORD authorizationService;
+  DWORD authenticationLevel;
+  DWORD impersonationLevel;
+  DWORD capabilities;
+};
+
 // Each operation returns the platform's HRESULT; a negative one is a failure.
+// Every flag and argument is the caller's: an implementation only forwards
+// them, so that what the program asks of WMI can be seen and tested.
 class WmiAccess {
  public:
   virtual ~WmiAccess() = default;
 
-  virtual HRESULT InitializeCom() = 0;
-  virtual HRESULT InitializeSecurity() = 0;
+  virtual HRESULT InitializeCom(DWORD concurrency) = 0;
+  virtual HRESULT InitializeSecurity(const ComSecurityArguments& arguments) = 0;
   virtual HRESULT CreateLocator(WmiLocator& locator) = 0;
   // `timeoutMs` bounds the wait for a machine that does not answer; past it
   // the result is WBEM_E_TIMED_OUT. WBEM_INFINITE waits as long as WMI does.
-  virtual HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
-                                ULONG timeoutMs) = 0;
-  virtual HRESULT SetProxyBlanket(const WmiServices& services) = 0;
-  virtual HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) = 0;
+  virtual HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
+                                WmiServices& services) = 0;
+  virtual HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) = 0;
+  virtual HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
+                            WmiEnumerator& results) = 0;
   // Waits up to `timeoutMs` (WBEM_INFINITE: without limit) for one object;
   // `returned` is 1 with an object, 0 at the end or, with WBEM_S_TIMEDOUT,
   // when none arrived in time.
@@ -59,7 +81,7 @@ class WmiAccess {
   // inParameters may be empty; outParameters may come back empty.
   virtual HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
                              const WmiObject& inParameters, WmiObject& outParameters) = 0;
-  virtual HRESULT PutInstance(const WmiServices& services, const WmiObject& object) = 0;
+  virtual HRESULT PutInstance(const WmiServices& services, const WmiObject& object, LONG flags) = 0;
   virtual void UninitializeCom() = 0;
   // The object held by an embedded-object value (VT_UNKNOWN), to read its
   // properties like any other object's.

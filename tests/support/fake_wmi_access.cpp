@@ -218,8 +218,9 @@ const FakeMethod* FakeWmiAccess::FindMethod(const std::wstring& className, const
   return nullptr;
 }
 
-HRESULT FakeWmiAccess::InitializeCom() {
+HRESULT FakeWmiAccess::InitializeCom(DWORD concurrency) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  comConcurrency = concurrency;
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::InitializeCom, hr)) return hr;
   if (parent_ != nullptr) {
@@ -231,8 +232,9 @@ HRESULT FakeWmiAccess::InitializeCom() {
   return hr;
 }
 
-HRESULT FakeWmiAccess::InitializeSecurity() {
+HRESULT FakeWmiAccess::InitializeSecurity(const ComSecurityArguments& arguments) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  comSecurity = arguments;
   HRESULT hr = S_OK;
   ShouldFail(WmiOp::InitializeSecurity, hr);
   return hr;
@@ -246,9 +248,10 @@ HRESULT FakeWmiAccess::CreateLocator(WmiLocator& locator) {
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
-                                     ULONG timeoutMs) {
+HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
+                                     WmiServices& services) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  connectFlags = flags;
   HRESULT hr = S_OK;
   bool timedOut = false;
   if (ShouldFail(WmiOp::ConnectServer, hr, timeoutMs, &timedOut)) return hr;
@@ -265,16 +268,20 @@ HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* n
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::SetProxyBlanket(const WmiServices& services) {
+HRESULT FakeWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  proxyBlanket = arguments;
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::SetProxyBlanket, hr)) return hr;
   NodeOf(services.get());
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) {
+HRESULT FakeWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,
+                                 LONG flags, WmiEnumerator& results) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  queryLanguage = language;
+  queryFlags = flags;
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::ExecQuery, hr)) return hr;
   NodeOf(services.get());
@@ -404,8 +411,9 @@ HRESULT FakeWmiAccess::ExecMethod(const WmiServices& services, const wchar_t* ob
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::PutInstance(const WmiServices& services, const WmiObject& object) {
+HRESULT FakeWmiAccess::PutInstance(const WmiServices& services, const WmiObject& object, LONG flags) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  putInstanceFlags = flags;
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::PutInstance, hr)) return hr;
   NodeOf(services.get());

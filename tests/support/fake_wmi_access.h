@@ -96,6 +96,14 @@ class FakeWmiAccess final : public WmiAccess {
   bool keepLog = true;                    // off for runs too large to log
   std::wstring connectedNamespace;
   std::wstring executedQuery;
+  // The arguments of the latest call of each, as the program passed them.
+  DWORD comConcurrency = 0xFFFFFFFF;
+  ComSecurityArguments comSecurity = {};
+  LONG connectFlags = -1;
+  ProxyBlanketArguments proxyBlanket = {};
+  std::wstring queryLanguage;
+  LONG queryFlags = -1;
+  LONG putInstanceFlags = -1;
   int Calls(WmiOp op) const { return calls_[static_cast<int>(op)]; }
   long LiveHandles() const { return liveHandles_; }
   // The machines whose connection succeeded, in the order it did (kept only
@@ -103,13 +111,14 @@ class FakeWmiAccess final : public WmiAccess {
   std::vector<std::wstring> connectedMachines;
 
   // --- WmiAccess
-  HRESULT InitializeCom() override;
-  HRESULT InitializeSecurity() override;
+  HRESULT InitializeCom(DWORD concurrency) override;
+  HRESULT InitializeSecurity(const ComSecurityArguments& arguments) override;
   HRESULT CreateLocator(WmiLocator& locator) override;
-  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, WmiServices& services,
-                        ULONG timeoutMs) override;
-  HRESULT SetProxyBlanket(const WmiServices& services) override;
-  HRESULT ExecQuery(const WmiServices& services, const wchar_t* query, WmiEnumerator& results) override;
+  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
+                        WmiServices& services) override;
+  HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
+  HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
+                    WmiEnumerator& results) override;
   HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;
   HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) override;
   HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) override;
@@ -119,7 +128,7 @@ class FakeWmiAccess final : public WmiAccess {
   HRESULT SpawnInstance(const WmiObject& classObject, WmiObject& instance) override;
   HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
                      const WmiObject& inParameters, WmiObject& outParameters) override;
-  HRESULT PutInstance(const WmiServices& services, const WmiObject& object) override;
+  HRESULT PutInstance(const WmiServices& services, const WmiObject& object, LONG flags) override;
   void UninitializeCom() override;
   HRESULT ArrayLowerBound(SAFEARRAY* array, LONG& bound) override;
   HRESULT ArrayUpperBound(SAFEARRAY* array, LONG& bound) override;

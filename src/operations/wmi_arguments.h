@@ -1,0 +1,28 @@
+// What Tollix asks of COM and WMI: every flag and fixed argument of the
+// calls, in one place above the WmiAccess seam.
+#pragma once
+
+#include "wmi/wmi_access.h"
+
+// The run's threads join the process's multithreaded apartment.
+inline constexpr DWORD kComConcurrency = COINIT_MULTITHREADED;
+
+// Default authentication services, calls authenticated at connection, and
+// servers allowed to impersonate the caller.
+inline constexpr ComSecurityArguments kComSecurity = {-1, RPC_C_AUTHN_LEVEL_CONNECT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                                                      EOAC_NONE};
+
+// The services proxy authenticates each call with NTLM/Kerberos (WINNT) and
+// lets WMI impersonate the caller, which remote machines need.
+inline constexpr ProxyBlanketArguments kProxyBlanket = {RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, RPC_C_AUTHN_LEVEL_CALL,
+                                                        RPC_C_IMP_LEVEL_IMPERSONATE, EOAC_NONE};
+
+// Results are walked once, as they arrive.
+inline constexpr LONG kQueryFlags = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY;
+inline constexpr wchar_t kQueryLanguage[] = L"WQL";
+
+// A bounded wait for a connection also asks WMI to give up within two minutes.
+inline LONG ConnectFlags(bool bounded) { return bounded ? WBEM_FLAG_CONNECT_USE_MAX_WAIT : 0; }
+
+// SET writes the object back whether or not WMI has it already.
+inline constexpr LONG kPutInstanceFlags = WBEM_FLAG_CREATE_OR_UPDATE;
