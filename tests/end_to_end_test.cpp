@@ -464,6 +464,18 @@ TEST(EndToEndSet, UnknownPropertyAndUnconvertibleValueFailTheRun) {
   }
 }
 
+TEST(EndToEndGet, OutputNobodyReadsIsAFailure) {
+  for (const wchar_t* layout : {L"/format:csv", L"/format:json"}) {
+    const ChildRun run =
+        RunChild(DirectoryOfThisProgram() + L"Tollix.exe", {L"/wql:select * from win32_process", layout}, 90000, true);
+    EXPECT_EQ(run.failure, "");
+    EXPECT_EQ(run.exitCode, 1u) << Narrow(layout);
+    // The one line Tollix writes to standard error, among Wine's notices.
+    EXPECT_NE(run.err.find("ERROR: Failed to write output.\r\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("ERROR: Failed to write output.\r\n", run.err.find("ERROR:") + 1), std::string::npos);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // JSON Lines: every line one JSON object ending in exactly one CR LF, read
 // back with an independent parser.

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "base/output.h"
 #include "support/fake_wmi_access.h"
 #include "support/json_lines.h"
 #include "support/run_capture.h"
@@ -141,6 +144,68 @@ TEST(FailurePaths, EveryReachedOperationFailsCleanly) {
         EXPECT_EQ(after, std::vector<WmiOp>(comStarted, WmiOp::UninitializeCom));
         EXPECT_TRUE(wmi.executed.empty());
         EXPECT_TRUE(wmi.written.empty());
+      }
+    }
+  }
+}
+
+// Standard output with room for `room` characters; the first write that does
+// not fit fails, and so does every one after it.
+class FullSink final : public OutputSink {
+ public:
+  FullSink(size_t room, std::function<void()> onFailure) : room_(room), onFailure_(std::move(onFailure)) {}
+  void Write(std::wstring_view text) override {
+    if (failed_) return;
+    if (text.size() > room_) {
+      failed_ = true;
+      onFailure_();
+      return;
+    }
+    room_ -= text.size();
+  }
+  bool Failed() const override { return failed_; }
+  void ReportLostOutput() override { ++reports; }
+  int reports = 0;
+
+ private:
+  size_t room_;
+  std::function<void()> onFailure_;
+  bool failed_ = false;
+};
+
+// Output lost at any point: the run fails, says so once, changes nothing in
+// WMI after the loss, and gives everything back.
+TEST(FailurePaths, LostOutputStopsTheRunBeforeAnyFurtherChange) {
+  for (const Mode& base : Modes()) {
+    for (const wchar_t* layout : {L"", L"/format:csv", L"/format:json"}) {
+      Mode mode = base;
+      mode.arguments.push_back(layout);
+      const auto populate = [](FakeWmiAccess& wmi) {
+        Populate(wmi);
+        wmi.AddResult(L"Win32_Panel", L"\\\\.\\root\\cimv2:Win32_Panel.Id=2").Add(L"Name", StringValue(L"second"));
+      };
+      FakeWmiAccess clean;
+      populate(clean);
+      const RunResult whole = RunTollix(clean, mode.arguments);
+      ASSERT_EQ(whole.exitCode, 0) << mode.name;
+      for (size_t room = 0; room <= whole.output.size(); ++room) {
+        SCOPED_TRACE(testing::Message() << mode.name << " " << layout << ", room for " << room);
+        FakeWmiAccess wmi;
+        populate(wmi);
+        const auto changes = [&wmi] { return wmi.puts.size() + wmi.written.size() + wmi.executed.size(); };
+        size_t changesAtLoss = 0;
+        FullSink out(room, [&] { changesAtLoss = changes(); });
+        const int exitCode = RunTollix(wmi, mode.arguments, out);
+        EXPECT_EQ(wmi.LiveHandles(), 0);
+        EXPECT_EQ(wmi.Calls(WmiOp::UninitializeCom), wmi.Calls(WmiOp::InitializeCom));
+        if (room == whole.output.size()) {
+          EXPECT_EQ(exitCode, 0);
+          EXPECT_EQ(out.reports, 0);
+          continue;
+        }
+        EXPECT_EQ(exitCode, 1);
+        EXPECT_EQ(out.reports, 1);
+        EXPECT_EQ(changes(), changesAtLoss);
       }
     }
   }

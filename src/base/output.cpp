@@ -128,14 +128,34 @@ StdoutSink::StdoutSink() {
   if (!console_) setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
 }
 
-StdoutSink::~StdoutSink() { fflush(stdout); }
+StdoutSink::~StdoutSink() { Flush(); }
 
 void StdoutSink::Write(std::wstring_view text) {
-  if (console_) {
-    WriteToConsole(text);
-  } else {
+  // Once a write has failed, the rest would be a fragment at best.
+  if (failed_) return;
+  if (!console_) {
     WriteAsUtf8(text);
+    return;
   }
+  // A console shows every character when given UTF-16 directly.
+  const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+  failed_ = !WriteConsolePieces(text, [console](std::wstring_view piece, size_t& written) {
+    DWORD done = 0;
+    const BOOL ok = WriteConsoleW(console, piece.data(), static_cast<DWORD>(piece.size()), &done, nullptr);
+    written = done;
+    return ok != FALSE;
+  });
+}
+
+bool StdoutSink::Flush() {
+  if (!failed_ && fflush(stdout) != 0) failed_ = true;
+  return !failed_;
+}
+
+void StdoutSink::ReportLostOutput() {
+  static const char kMessage[] = "ERROR: Failed to write output.\r\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), kMessage, sizeof(kMessage) - 1, &written, nullptr);
 }
 
 void StdoutSink::KeepLineEndsExact() {
@@ -143,20 +163,6 @@ void StdoutSink::KeepLineEndsExact() {
   // A process started without standard output has no descriptor to change.
   const int descriptor = _fileno(stdout);
   if (descriptor >= 0) _setmode(descriptor, _O_BINARY);
-}
-
-// A console shows every character when given UTF-16 directly.
-void StdoutSink::WriteToConsole(std::wstring_view text) {
-  const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
-  const wchar_t* data = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const DWORD chunk = left > 16384 ? 16384 : static_cast<DWORD>(left);
-    DWORD written = 0;
-    if (!WriteConsoleW(console, data, chunk, &written, nullptr) || written == 0) return;
-    data += written;
-    left -= written;
-  }
 }
 
 // Files and pipes get UTF-8 without a BOM. Standard output stays in text mode,
@@ -176,7 +182,10 @@ void StdoutSink::WriteAsUtf8(std::wstring_view text) {
     if (needed <= 0) return;
     bytes_.resize(static_cast<size_t>(needed));
     WideCharToMultiByte(CP_UTF8, 0, data, wideLength, bytes_.data(), needed, nullptr, nullptr);
-    fwrite(bytes_.data(), 1, bytes_.size(), stdout);
+    if (fwrite(bytes_.data(), 1, bytes_.size(), stdout) != bytes_.size()) {
+      failed_ = true;
+      return;
+    }
     data += piece;
     left -= piece;
   }

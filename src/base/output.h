@@ -1,8 +1,9 @@
 // Where Tollix's text goes. The program writes to standard output through a
-// StdoutSink; tests write into a BufferSink. Nothing is written to standard
-// error.
+// StdoutSink; tests write into a BufferSink. Standard error carries one line,
+// and only when standard output can take no more.
 #pragma once
 
+#include <atomic>
 #include <cstdarg>
 #include <string>
 #include <string_view>
@@ -13,6 +14,13 @@ class OutputSink {
   virtual void Write(std::wstring_view text) = 0;
   // A line the whole output carries once, such as the CSV header.
   virtual void WriteHeader(std::wstring_view line) { Write(line); }
+  // Whether a write has failed: the output is incomplete, and whatever the
+  // run does next, nobody sees it.
+  virtual bool Failed() const { return false; }
+  // Pushes out what is held back; false when that or an earlier write failed.
+  virtual bool Flush() { return !Failed(); }
+  // Says, where it can still be seen, that the output was lost.
+  virtual void ReportLostOutput() {}
   // From now on every "\r\n" reaches the destination as it is, instead of
   // becoming CR CR LF in a file or pipe. JSON Lines asks for one CR LF a line.
   virtual void KeepLineEndsExact() {}
@@ -28,12 +36,16 @@ class StdoutSink final : public OutputSink {
 
   void Write(std::wstring_view text) override;
   void KeepLineEndsExact() override;
+  bool Failed() const override { return failed_; }
+  bool Flush() override;
+  // "ERROR: Failed to write output." on standard error.
+  void ReportLostOutput() override;
 
  private:
-  void WriteToConsole(std::wstring_view text);
   void WriteAsUtf8(std::wstring_view text);
 
   bool console_ = false;
+  bool failed_ = false;
   std::string bytes_;  // reused for each piece converted to UTF-8
 };
 
@@ -53,18 +65,39 @@ class BufferSink final : public OutputSink {
 // written that has one carries it, at the place it was printed.
 class BlockSink final : public OutputSink {
  public:
+  // `outputLost` is set once the run's own output has failed; the block then
+  // fails too, so that its machine stops.
+  explicit BlockSink(const std::atomic<bool>& outputLost) : outputLost_(outputLost) {}
   void Write(std::wstring_view text) override { text_.append(text); }
+  bool Failed() const override { return outputLost_; }
   void WriteHeader(std::wstring_view line) override;
   // `headerWritten` says whether an earlier block carried the header; it is
   // set when this one does.
   void WriteTo(OutputSink& out, bool& headerWritten) const;
 
  private:
+  const std::atomic<bool>& outputLost_;
   std::wstring text_;
   std::wstring header_;
   size_t headerAt_ = 0;
   bool hasHeader_ = false;
 };
+
+// Writes `text` to a console a piece at a time through `write`, never
+// splitting a surrogate pair between pieces (the console would show each half
+// as a replacement character). False when a write fails.
+template <class WritePiece>
+bool WriteConsolePieces(std::wstring_view text, WritePiece write) {
+  constexpr size_t kPieceChars = 16384;
+  while (!text.empty()) {
+    size_t piece = text.size() > kPieceChars ? kPieceChars : text.size();
+    if (piece < text.size() && text[piece - 1] >= 0xD800 && text[piece - 1] <= 0xDBFF) --piece;
+    size_t written = 0;
+    if (!write(text.substr(0, piece), written) || written == 0) return false;
+    text.remove_prefix(written < piece ? written : piece);
+  }
+  return true;
+}
 
 // printf-style wide formatting appended to `text`. "%ls" takes a wide string
 // with MinGW-w64 and MSVC alike. Format strings carry their own "\r\n".

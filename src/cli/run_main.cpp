@@ -146,7 +146,9 @@ bool AnalyzeQuery(RunSettings& settings) {
   return settings.argSelectColumns.find(L'*') != std::wstring::npos;
 }
 
-int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
+namespace {
+
+int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   std::optional<RunSettings> scanned = ScanArguments(argc, argv, out);
   if (!scanned) return 0;
   RunSettings& settings = *scanned;
@@ -165,6 +167,7 @@ int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   }
   if (settings.debugDisplay) PrintDebugEcho(settings, *layout);
   if (!RequestIsComplete(settings, *layout, selectStar)) return 1;
+  if (layout->OutputLost(false)) return 1;
   if (settings.nodeGiven) return RunOnMachines(wmi, settings, nodes, out, *layout);
 
   if (WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str()) != 0) {
@@ -173,4 +176,16 @@ int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   }
   if (settings.debugDisplay) PrintInfo(*layout, L"INFO: Success.\r\n");
   return 0;
+}
+
+}  // namespace
+
+int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
+  const int exitCode = RunRequest(argc, argv, wmi, out);
+  // Output that did not arrive is a failure whatever else went well.
+  if (!out.Flush()) {
+    out.ReportLostOutput();
+    return 1;
+  }
+  return exitCode;
 }

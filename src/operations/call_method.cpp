@@ -119,6 +119,8 @@ int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layo
   }
 
   const std::vector<std::wstring> values = SplitMethodValues(settings.argArguments);
+  // No change to WMI that nobody would see.
+  if (layout.OutputLost(true)) return 1;
   if (inParameters) {
     if (PutMethodValues(wmi, settings, layout, inParameters, values) != 0) return 1;
   } else if (!values.empty()) {
@@ -131,6 +133,7 @@ int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layo
   }
 
   WmiObject outParameters;
+  if (layout.OutputLost(true)) return 1;
   hr = wmi.ExecMethod(services, objectPath, methodName, inParameters, outParameters);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute method. Error code = 0x%x\r\n", hr);
   if (debug) PrintInfo(layout, L"INFO: Execute method [%ls] end.\r\n", methodName);

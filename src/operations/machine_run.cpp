@@ -26,6 +26,7 @@ int RunOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring
 }
 
 struct MachineJob {
+  explicit MachineJob(const std::atomic<bool>& outputLost) : block(outputLost) {}
   std::wstring name;
   BlockSink block;
   std::thread worker;
@@ -42,12 +43,14 @@ class MachineWindow {
   MachineWindow(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names)
       : wmi_(wmi), settings_(settings), names_(names), throttle_(static_cast<size_t>(settings.throttle)) {}
 
-  // Writes every block in order; returns how many machines failed.
+  // Writes every block in order; returns how many machines failed. Once the
+  // output fails, no machine starts, and those at work stop at their next
+  // object.
   size_t Run(OutputSink& out) {
     size_t failed = 0;
     bool headerWritten = false;
     std::unique_lock<std::mutex> hold(lock_);
-    while (next_ < names_.size() || !jobs_.empty()) {
+    while ((next_ < names_.size() && !outputLost_) || !jobs_.empty()) {
       while (CanStart()) Start();
       changed_.wait(hold, [&] { return (!jobs_.empty() && jobs_.front()->done) || CanStart(); });
       while (!jobs_.empty() && jobs_.front()->done) {
@@ -56,6 +59,7 @@ class MachineWindow {
         hold.unlock();
         job->worker.join();
         job->block.WriteTo(out, headerWritten);
+        if (!out.Flush()) outputLost_ = true;
         if (job->result != 0) ++failed;
         hold.lock();
       }
@@ -64,10 +68,12 @@ class MachineWindow {
   }
 
  private:
-  bool CanStart() const { return next_ < names_.size() && running_ < throttle_ && jobs_.size() < 2 * throttle_; }
+  bool CanStart() const {
+    return !outputLost_ && next_ < names_.size() && running_ < throttle_ && jobs_.size() < 2 * throttle_;
+  }
 
   void Start() {
-    auto job = std::make_unique<MachineJob>();
+    auto job = std::make_unique<MachineJob>(outputLost_);
     job->name = names_[next_++];
     MachineJob* started = job.get();
     jobs_.push_back(std::move(job));
@@ -91,6 +97,7 @@ class MachineWindow {
   std::deque<std::unique_ptr<MachineJob>> jobs_;
   size_t next_ = 0;
   size_t running_ = 0;
+  std::atomic<bool> outputLost_{false};
 };
 
 }  // namespace

@@ -33,6 +33,8 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
     PrintInfo(layout, L"INFO: Set new value, start\r\n");
   }
 
+  // No change to WMI that nobody would see.
+  if (layout.OutputLost(true)) return 1;
   value = Variant::FromString(settings.argArguments.c_str());
   hr = wmi.Put(object, key, value.get());
   if (FAILED(hr)) {
@@ -50,6 +52,7 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   value = Variant();
 
   if (debug) PrintInfo(layout, L"INFO: Put instance, start\r\n");
+  if (layout.OutputLost(true)) return 1;
   hr = wmi.PutInstance(services, object, kPutInstanceFlags);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to PutInstance. Error code = 0x%x\r\n", hr);
   if (debug) PrintInfo(layout, L"INFO: Put instance, end\r\n");

@@ -56,7 +56,11 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);
 
   const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
+  // SET and CALL change WMI, so what they printed is pushed out before the
+  // next object; GET only reads, and its output may stay buffered.
+  const bool changes = settings.argFUNC != Operation::GET;
   for (;;) {
+    if (layout.OutputLost(changes)) return 1;
     if (listLayout) PrintLine(layout, L"\r\n");
     WmiObject object;
     ULONG returned = 0;

@@ -46,6 +46,8 @@ class JsonLayout final : public Layout {
     sink_.Write(line_);
   }
 
+  bool OutputLost(bool flush) override { return flush ? !sink_.Flush() : sink_.Failed(); }
+
   // Still one line per result, so a script can count the calls.
   void NoOutputParameters() override {
     BeginObject();

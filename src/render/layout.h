@@ -40,6 +40,11 @@ class Layout {
 
   // The value SET reads back after its Put.
   virtual ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) = 0;
+
+  // Whether the output has failed, so that the run must stop; with `flush`,
+  // what is held back is pushed out first, as before a change to WMI that
+  // must not happen unseen.
+  virtual bool OutputLost(bool flush) = 0;
 };
 
 // The layout the settings ask for, writing to `sink`, for a run on this

@@ -19,6 +19,7 @@ class TextLayout : public Layout {
   void Error(std::wstring_view text) override { sink_.Write(text); }
   void Info(std::wstring_view text) override { sink_.Write(text); }
   void NoOutputParameters() override {}
+  bool OutputLost(bool flush) override { return flush ? !sink_.Flush() : sink_.Failed(); }
 
   ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE) override {
     valueText_.clear();

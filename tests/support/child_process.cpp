@@ -86,7 +86,8 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted;
 }
 
-ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments, unsigned long timeoutMs) {
+ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments, unsigned long timeoutMs,
+                  bool outputClosed) {
   ChildRun run;
   std::wstring commandLine = QuoteArgument(program);
   for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
@@ -96,6 +97,7 @@ ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& 
     run.failure = LastErrorText("CreatePipe");
     return run;
   }
+  if (outputClosed) outRead.Reset();
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
   Handle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
                            nullptr));

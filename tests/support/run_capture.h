@@ -29,6 +29,8 @@ struct RunResult {
 
 // `arguments` follow the program path, as on a command line.
 RunResult RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments);
+// The same, writing to `out`; returns the exit code.
+int RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments, OutputSink& out);
 
 // The banner as this test program prints it (it carries no version resource).
 std::wstring Banner();
