@@ -118,4 +118,25 @@ TEST(SetProperty, AFailedReReadStillWritesAndSaysSo) {
   EXPECT_EQ(wmi.written.size(), 1u);
 }
 
+// Showing the old value (with the trace) or the new one cannot decide a SET:
+// the array that cannot be read is reported, and the object is written.
+TEST(SetProperty, AValueThatCannotBeShownIsReportedAndTheWriteGoesOn) {
+  const std::wstring unreadable = L"ERROR: Failed to read array. Error code = 0x80041001\r\n";
+  const struct {
+    bool trace;
+    int failingRead;  // the array element read that fails
+  } cases[] = {{true, 1}, {true, 3}, {false, 1}};
+  for (const auto& c : cases) {
+    FakeWmiAccess wmi;
+    AddDisks(wmi, 1);
+    wmi.FailAt(WmiOp::ArrayElement, c.failingRead, WBEM_E_FAILED);
+    const RunResult run = Set(wmi, L"Tags", L"x", c.trace ? std::vector<std::wstring>{L"/debugdisplay"}
+                                                          : std::vector<std::wstring>{});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(wmi.written.size(), 1u);
+    EXPECT_NE(run.output.find(unreadable), std::wstring::npos) << run.output;
+    EXPECT_NE(run.output.find(L"SET Success.\r\n"), std::wstring::npos);
+  }
+}
+
 }  // namespace

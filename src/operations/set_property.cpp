@@ -25,10 +25,15 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   }
   std::wstring valueText;
   if (debug) {
+    // Showing a value never decides a SET: a value that cannot be shown is
+    // reported, and the write goes on.
     hr = FormatPropertyText(wmi, settings, value.get(), valueText);
-    if (FAILED(hr)) return ReportFailure(layout, kArrayReadFailed, hr);
-    PrintInfo(layout, L"%ls=%ls, vt=%d, ct=%d\r\n", key, valueText.c_str(), static_cast<int>(value.type()),
-          static_cast<int>(cimType));
+    if (FAILED(hr)) {
+      ReportFailure(layout, kArrayReadFailed, hr);
+    } else {
+      PrintInfo(layout, L"%ls=%ls, vt=%d, ct=%d\r\n", key, valueText.c_str(), static_cast<int>(value.type()),
+                static_cast<int>(cimType));
+    }
     PrintInfo(layout, L"INFO: Get original value, end\r\n");
     PrintInfo(layout, L"INFO: Set new value, start\r\n");
   }
@@ -43,12 +48,13 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   }
   if (debug) PrintInfo(layout, L"INFO: Set new value, end\r\n");
 
-  // The re-read shows what WMI made of the string. A failed read does not stop
-  // the write; its empty value shows as !!CIM_EMPTY!!.
+  // The re-read shows what WMI made of the string. Neither a failed read (its
+  // empty value shows as !!CIM_EMPTY!!) nor a value that cannot be shown
+  // stops the write.
   value = Variant();
   wmi.Get(object, key, value, &cimType);
   const ValueStatus shown = layout.NewValue(wmi, key, value.get(), cimType);
-  if (shown.Failed()) return ReportFailure(layout, shown.message, shown.hr);
+  if (shown.Failed()) ReportFailure(layout, shown.message, shown.hr);
   value = Variant();
 
   if (debug) PrintInfo(layout, L"INFO: Put instance, start\r\n");

@@ -343,10 +343,18 @@ HRESULT FakeWmiAccess::Put(const WmiObject& object, const wchar_t* name, const V
   FakeObject& target = NodeOf(object.get()).object;
   FakeProperty* property = target.Find(name);
   if (property == nullptr) return WBEM_E_NOT_FOUND;
-  // WMI converts what it is given to the property's own type.
+  // WMI converts what it is given to the property's own type; a single value
+  // put into an array property becomes its one element.
   Variant stored;
   const VARTYPE type = StorageType(property->cimType);
   if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, type))) return WBEM_E_TYPE_MISMATCH;
+  if (property->cimType & CIM_FLAG_ARRAY) {
+    Variant array = RawArray(VT_ARRAY | type, type, 1);
+    LONG first = 0;
+    void* element = type == VT_BSTR ? static_cast<void*>(stored.get().bstrVal) : static_cast<void*>(&stored.get().lVal);
+    SafeArrayPutElement(array.get().parray, &first, element);
+    stored = std::move(array);
+  }
   property->value = std::move(stored);
   const FakeProperty* path = target.Find(L"__PATH");
   puts.push_back({path ? path->value.get().bstrVal : L"", name, Copy(value)});
