@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "cli/run_main.h"
+#include "base/output.h"
 #include "base/run_settings.h"
 #include "support/fake_wmi_access.h"
 #include "support/run_capture.h"
@@ -93,6 +97,28 @@ TEST(RunMain, AnalyzeQueryCutsClassNameAndSelectList) {
     EXPECT_EQ(settings.argClassName, c.className) << c.query;
     EXPECT_EQ(settings.argSelectColumns, c.columns) << c.query;
   }
+}
+
+// The console gets pieces of at most 16,384 units, and a piece never ends
+// between the halves of a character, whatever the console takes at a time.
+TEST(RunMain, ConsoleWritesNeverSplitACharacter) {
+  std::wstring text(16383, L'a');
+  for (int i = 0; i < 20000; ++i) text += L"\U0001F600";
+  for (size_t accepts : {size_t{16384}, size_t{5000}, size_t{1}}) {
+    std::vector<std::wstring> pieces;
+    const bool written = WriteConsolePieces(text, [&](std::wstring_view piece, size_t& taken) {
+      EXPECT_LE(piece.size(), 16384u);
+      EXPECT_FALSE(IS_HIGH_SURROGATE(piece.back())) << "piece " << pieces.size();
+      taken = std::min(piece.size(), accepts);
+      pieces.emplace_back(piece.substr(0, taken));
+      return true;
+    });
+    EXPECT_TRUE(written);
+    std::wstring joined;
+    for (const std::wstring& piece : pieces) joined += piece;
+    EXPECT_TRUE(joined == text) << accepts;
+  }
+  EXPECT_FALSE(WriteConsolePieces(text, [](std::wstring_view, size_t&) { return false; }));
 }
 
 TEST(RunMain, DebugEchoDefaultNamespaceAndSuccessLine) {
