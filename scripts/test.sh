@@ -20,4 +20,22 @@ for preset in mingw mingw-hardened; do
   # with its output going nowhere, and not under a test that reads a pipe.
   wine "$TOLLIX_ROOT/build/$preset/Tollix.exe" /? >/dev/null 2>&1 || true
   ctest --preset "$preset" -j 2
+
+  # Installed under a path longer than MAX_PATH, Tollix still reads its own
+  # version. Wine's loader starts a program from there by its Unix path,
+  # which a Windows test program cannot do.
+  deep=$(mktemp -d)
+  long=$deep
+  while [ ${#long} -lt 340 ]; do long=$long/$(printf 'd%.0s' {1..60}); done
+  mkdir -p "$long"
+  cp "$TOLLIX_ROOT/build/$preset/Tollix.exe" "$long/"
+  output=$(wine "$long/Tollix.exe" "/wql:select name from win32_bios" 2>/dev/null || true)
+  banner=${output%%$'\r'*}
+  rm -rf "$deep"
+  expected="Tollix.exe $(sed -n 's/^project(Tollix VERSION \([0-9.]*\).*/\1/p' "$TOLLIX_ROOT/CMakeLists.txt")"
+  if [ "$banner" != "$expected" ]; then
+    echo "FAILED: under a long install path the banner reads '$banner', not '$expected'" >&2
+    exit 1
+  fi
+  echo "Long install path: the banner reads '$banner'" >&2
 done

@@ -334,6 +334,45 @@ TEST(EndToEndGet, NonAsciiTextReachesThePipeAsUtf8) {
   EXPECT_EQ(run.exitCode, 0u);
 }
 
+TEST(EndToEndGet, ALineLongerThanAPieceKeepsEveryCharacter) {
+  // Text reaches a pipe in pieces of 16,384 units; with the prefix one
+  // character longer or not, a piece boundary falls inside a pair once.
+  for (const std::wstring& prefix : {std::wstring(L"x"), std::wstring(L"xy")}) {
+    std::wstring marker = prefix;
+    for (int i = 0; i < 9000; ++i) marker += L"\U0001F600";
+    const ChildRun run =
+        RunTollix({L"/wql:select commandline from win32_process where name = 'tollix.exe'", marker, L"/format:csv"});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_NE(run.out.find(Utf8(marker)), std::string::npos) << "the long argument is not there whole";
+    EXPECT_EQ(run.out.find("\xEF\xBF\xBD"), std::string::npos) << "a replacement character";
+  }
+}
+
+TEST(EndToEndGet, TheVersionIsFoundUnderALongInstallPath) {
+  wchar_t temp[MAX_PATH + 1] = {};
+  ASSERT_NE(GetTempPathW(MAX_PATH + 1, temp), 0u);
+  // Folders of 60 characters each, 336 characters and more in all.
+  std::wstring folder = L"\\\\?\\" + std::wstring(temp) + L"tollix_long_" + std::to_wstring(GetCurrentProcessId());
+  std::vector<std::wstring> folders;
+  for (;;) {
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << Utf8(folder);
+    folders.push_back(folder);
+    if (folder.size() >= 340) break;
+    folder += L"\\" + std::wstring(60, L'd');
+  }
+  const std::wstring copy = folder + L"\\Tollix.exe";
+  ASSERT_TRUE(CopyFileW((DirectoryOfThisProgram() + L"Tollix.exe").c_str(), copy.c_str(), FALSE));
+  const ChildRun run = RunChild(copy, {L"/wql:select name from win32_bios"});
+  DeleteFileW(copy.c_str());
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) RemoveDirectoryW(it->c_str());
+  // Wine's loader starts it from its Unix path (scripts/test.sh does so), but
+  // CreateProcess under Wine, and Windows without long paths enabled, cannot.
+  if (run.failure.rfind("CreateProcessW failed", 0) == 0) GTEST_SKIP() << "cannot start a program there: " << run.failure;
+  EXPECT_EQ(run.failure, "");
+  EXPECT_EQ(run.out.substr(0, Banner().size()), Banner());
+  EXPECT_EQ(run.exitCode, 0u);
+}
+
 // ---------------------------------------------------------------------------
 // CALL
 

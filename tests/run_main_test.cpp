@@ -55,6 +55,14 @@ TEST(RunMain, IncompleteRequestsAreRefusedBeforeAnythingRuns) {
       {{L"/hexmatrix", L"/format:csv", L"/wql:select * from x"}, L"ERROR: /hexmatrix is exclusive to /format:csv\r\n"},
       {{L"/wql:select * from x where name = '" + std::wstring(300, L'n') + L"'"},
        L"ERROR: The value of /wql: is longer than 259 characters.\r\n"},
+      // Two refusals at once: the first in the documented order speaks.
+      {{L"/hexmatrix", L"/format:csv", L"/args:" + std::wstring(300, L'v')},
+       L"ERROR: The value of /args: is longer than 259 characters.\r\n"},
+      {{L"/hexmatrix", L"/format:csv"}, L"ERROR: /WQL is lost\r\n\r\n\r\n" + UsageText()},
+      {{L"/hexmatrix", L"/format:csv", L"/wql:select * from x", L"/node:", L"/throttle:0"},
+       L"ERROR: /hexmatrix is exclusive to /format:csv\r\n"},
+      {{L"/wql:select * from x", L"/node:", L"/throttle:0"},
+       L"ERROR: /throttle: takes a whole number from 1 to 1024.\r\n"},
       {{L"/wql:select * from x", L"/set:VolumeName"}, banner + L"ERROR: Name or New value is not defined for set.\r\n"},
       {{L"/wql:select * from x", L"/args:v"}, banner + L"\r\n", 0},  // a GET ignores /args:
       {{L"/wql:select volumename from win32_logicaldisk", L"/set:VolumeName", L"/args:NewLabel"},
