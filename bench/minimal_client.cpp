@@ -130,7 +130,7 @@ int Query(const wchar_t* query, bool csv) {
   for (;;) {
     IWbemClassObject* object = nullptr;
     ULONG returned = 0;
-    hr = results->Next(WBEM_INFINITE, 1, &object, &returned);
+    hr = results->Next(static_cast<LONG>(WBEM_INFINITE), 1, &object, &returned);
     if (FAILED(hr)) {
       status = Fail("Next", hr);
       break;

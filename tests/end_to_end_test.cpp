@@ -607,7 +607,9 @@ TEST(EndToEndJson, NonAsciiCommandLineComesBackExactly) {
   const std::vector<Json> lines =
       RunJson({L"/wql:select commandline from win32_process where name = 'tollix.exe'", marker});
   // Other Tollix processes may be running beside this one.
-  const std::string quoted = "\"" + Utf8(marker) + "\"";
+  std::string quoted = "\"";
+  quoted += Utf8(marker);
+  quoted += '"';
   size_t found = 0;
   for (const Json& line : lines) {
     const std::string commandLine = line["CommandLine"].is_string() ? line["CommandLine"].get<std::string>() : "";

@@ -56,7 +56,9 @@ void ExpectProperties(std::vector<Property>& properties) {
   EXPECT_EQ(member.value(), "LOCALHOST");
   for (size_t i = 0; i < expected.size(); ++i) {
     ++member;
-    EXPECT_EQ(member.key(), std::string(1, 'P') + std::to_string(i)) << "properties in WMI's order";
+    std::string key = "P";
+    key += std::to_string(i);
+    EXPECT_EQ(member.key(), key) << "properties in WMI's order";
     const json& got = member.value();
     EXPECT_EQ(got, expected[i]) << "P" << i << ": " << got.dump() << " in " << line.dump();
     // A number keeps its kind: 255 must come back neither as "255" nor as 255.0.
@@ -202,9 +204,9 @@ TEST(JsonLayout, StringEscapesByteForByte) {
       {L"\xDFFF" L"\U0001F600" L"\xDBFF", L"\"\\udfff\U0001F600\\udbff\""},
   };
   for (const Case& c : cases) {
-    std::wstring json;
-    AppendJsonString(c.text, json);
-    EXPECT_EQ(json, c.json);
+    std::wstring text;
+    AppendJsonString(c.text, text);
+    EXPECT_EQ(text, c.json);
   }
 }
 

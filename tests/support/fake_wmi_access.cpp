@@ -148,7 +148,9 @@ FakeMethod& FakeWmiAccess::AddMethod(const std::wstring& className, const std::w
   return definition;
 }
 
-void FakeWmiAccess::FailAt(WmiOp op, int nthCall, HRESULT hr) { failures_.insert({op, {nthCall, hr}}); }
+void FakeWmiAccess::FailAt(WmiOp op, int nthCall, unsigned long hr) {
+  failures_.insert({op, {nthCall, static_cast<HRESULT>(hr)}});
+}
 
 void FakeWmiAccess::SetLatency(WmiOp op, unsigned long ms) { latencies_[op] = ms; }
 
@@ -330,7 +332,7 @@ HRESULT FakeWmiAccess::Get(const WmiObject& object, const wchar_t* name, Variant
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::Get, hr)) return hr;
   const FakeProperty* property = NodeOf(object.get()).object.Find(name);
-  if (property == nullptr) return WBEM_E_NOT_FOUND;
+  if (property == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
   value = Copy(property->value.get());
   if (cimType) *cimType = property->cimType;
   return S_OK;
@@ -342,12 +344,12 @@ HRESULT FakeWmiAccess::Put(const WmiObject& object, const wchar_t* name, const V
   if (ShouldFail(WmiOp::Put, hr)) return hr;
   FakeObject& target = NodeOf(object.get()).object;
   FakeProperty* property = target.Find(name);
-  if (property == nullptr) return WBEM_E_NOT_FOUND;
+  if (property == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
   // WMI converts what it is given to the property's own type; a single value
   // put into an array property becomes its one element.
   Variant stored;
   const VARTYPE type = StorageType(property->cimType);
-  if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, type))) return WBEM_E_TYPE_MISMATCH;
+  if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, type))) return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
   if (property->cimType & CIM_FLAG_ARRAY) {
     Variant array = RawArray(VT_ARRAY | type, type, 1);
     LONG first = 0;
@@ -368,7 +370,7 @@ HRESULT FakeWmiAccess::GetClass(const WmiServices& services, const wchar_t* clas
   NodeOf(services.get());
   bool known = false;
   for (const auto& [name, byMethod] : methods_) known = known || _wcsicmp(name.c_str(), className) == 0;
-  if (!known) return WBEM_E_NOT_FOUND;
+  if (!known) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
   auto node = std::make_unique<Node>();
   node->object.className = className;
   classObject = Hand<WmiObject>(std::move(node));
@@ -380,7 +382,7 @@ HRESULT FakeWmiAccess::GetMethod(const WmiObject& classObject, const wchar_t* me
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::GetMethod, hr)) return hr;
   const FakeMethod* definition = FindMethod(NodeOf(classObject.get()).object.className, method);
-  if (definition == nullptr) return WBEM_E_NOT_FOUND;
+  if (definition == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
   if (!definition->hasInputSignature) return S_OK;
   auto node = std::make_unique<Node>();
   node->object = definition->inputs;
@@ -405,7 +407,7 @@ HRESULT FakeWmiAccess::ExecMethod(const WmiServices& services, const wchar_t* ob
   if (ShouldFail(WmiOp::ExecMethod, hr)) return hr;
   NodeOf(services.get());
   const FakeMethod* definition = FindMethod(ClassOfPath(objectPath), method);
-  if (definition == nullptr) return WBEM_E_INVALID_METHOD;
+  if (definition == nullptr) return static_cast<HRESULT>(WBEM_E_INVALID_METHOD);
   std::optional<FakeObject> inputs;
   if (inParameters) inputs = NodeOf(inParameters.get()).object;
   executed.push_back({objectPath, method, inputs});

@@ -73,7 +73,7 @@ class FakeWmiAccess final : public WmiAccess {
   void GenerateResults(size_t count, std::function<FakeObject(size_t index)> make);
   FakeMethod& AddMethod(const std::wstring& className, const std::wstring& method);
   // The Nth call (1-based) of `op` fails with `hr` and does nothing else.
-  void FailAt(WmiOp op, int nthCall, HRESULT hr);
+  void FailAt(WmiOp op, int nthCall, unsigned long hr);  // an HRESULT or a WBEMSTATUS
   // Every call of `op` takes `ms` first. A ConnectServer or Next whose wait
   // is bounded by less gives up at the bound, as WMI does.
   void SetLatency(WmiOp op, unsigned long ms);
