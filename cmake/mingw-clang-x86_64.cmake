@@ -23,7 +23,7 @@ set(CMAKE_CXX_FLAGS_INIT "-nostdinc++ -isystem ${TOLLIX_MINGW_GCC_DIR}/include/c
 -isystem ${TOLLIX_MINGW_GCC_DIR}/include/c++/${TOOLCHAIN_PREFIX} \
 -isystem ${TOLLIX_MINGW_GCC_DIR}/include/c++/backward ${TOLLIX_MINGW_INCLUDE}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT
-    "-static -fuse-ld=lld -L${TOLLIX_MINGW_GCC_DIR} -L/usr/${TOOLCHAIN_PREFIX}/lib -lpthread")
+    "-static -fuse-ld=lld -Wno-unused-command-line-argument -L${TOLLIX_MINGW_GCC_DIR} -L/usr/${TOOLCHAIN_PREFIX}/lib -lpthread")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -3,7 +3,7 @@
 # standard output of run.sh is Tollix's own.
 
 TOLLIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-TOLLIX_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest nlohmann-json3-dev)
+TOLLIX_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix clang lld wine wine64 googletest nlohmann-json3-dev)
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="

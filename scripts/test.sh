@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test, in the normal and the hardened
-# configuration. The exit code is the verdict.
+# Builds everything and runs every test in three configurations: GCC (mingw),
+# GCC with undefined-behaviour traps (mingw-hardened) and clang
+# (mingw-clang), all with warnings as errors. The exit code is the verdict.
 set -eo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 tollix_install_packages
@@ -12,7 +13,7 @@ if wineserver -p 2>/dev/null; then
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 fi
 
-for preset in mingw mingw-hardened; do
+for preset in mingw mingw-hardened mingw-clang; do
   echo "== $preset ==" >&2
   tollix_build "$preset"
   # The first program that touches a window starts Wine's desktop process,
