@@ -3,7 +3,8 @@
 # standard output of run.sh is Tollix's own.
 
 TOLLIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-TOLLIX_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix clang lld wine wine64 googletest nlohmann-json3-dev)
+TOLLIX_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix clang lld wine wine64 googletest nlohmann-json3-dev
+                 python3-yaml)
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="

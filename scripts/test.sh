@@ -7,6 +7,23 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 tollix_install_packages
 tollix_prepare_wine
 
+# The GitHub workflow cannot run here; its YAML, and the jobs it names, are
+# checked so that it at least parses the day it does.
+/usr/bin/python3 - "$TOLLIX_ROOT/.github/workflows/ci.yml" <<'EOF'
+import sys
+import yaml
+
+with open(sys.argv[1]) as file:
+    workflow = yaml.safe_load(file)
+jobs = workflow["jobs"]
+assert jobs["linux"]["container"] == "debian:bookworm", "the Linux job runs in debian:bookworm"
+assert any(step.get("run") == "scripts/test.sh" for step in jobs["linux"]["steps"]), "the Linux job runs test.sh"
+assert jobs["windows"]["runs-on"] == "windows-2022", "the Windows job runs on windows-2022"
+runs = [step.get("run", "") for step in jobs["windows"]["steps"]]
+assert all(any(command in run for run in runs) for command in ("cmake --preset msvc", "ctest --preset msvc")), runs
+print(f"{sys.argv[1]}: parses, jobs {', '.join(jobs)}", file=sys.stderr)
+EOF
+
 # One wineserver for the whole run instead of one per test program start. If
 # one already serves this prefix, it is used and left running.
 if wineserver -p 2>/dev/null; then
