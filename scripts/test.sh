@@ -57,3 +57,27 @@ for preset in mingw mingw-hardened mingw-clang; do
   fi
   echo "Long install path: the banner reads '$banner'" >&2
 done
+
+# The release package: built twice, from copies of this tree in two folders,
+# it must come out the same to the byte; and the exe people download must pass
+# the end-to-end tests.
+echo "== release ==" >&2
+SOURCE_DATE_EPOCH=$(git -C "$TOLLIX_ROOT" log -1 --format=%ct 2>/dev/null || echo 315532800)
+export SOURCE_DATE_EPOCH
+copies=$(mktemp -d)
+for copy in one two/deeper; do
+  mkdir -p "$copies/$copy"
+  (cd "$TOLLIX_ROOT" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar cf -) |
+    tar xf - -C "$copies/$copy"
+  "$copies/$copy/scripts/release.sh" >"$copies/$copy.out"
+done
+for built in build/release/Tollix.exe "dist/$(basename "$(head -n 1 "$copies/one.out")")"; do
+  if ! cmp "$copies/one/$built" "$copies/two/deeper/$built" >&2; then
+    echo "FAILED: two release builds differ in $built" >&2
+    exit 1
+  fi
+done
+echo "Release: the same bytes from two folders ($(tail -n 1 "$copies/one.out"))" >&2
+TOLLIX_EXE=$(winepath -w "$copies/one/build/release/Tollix.exe") \
+  wine "$TOLLIX_ROOT/build/mingw/tollix_end_to_end_tests.exe" --gtest_brief=1 >&2
+rm -rf "$copies"

@@ -42,6 +42,16 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// The program under test: the one built beside these tests, or the one the
+// environment variable TOLLIX_EXE names (the stripped release exe, say).
+std::wstring TollixPath() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = GetEnvironmentVariableW(L"TOLLIX_EXE", path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return DirectoryOfThisProgram() + L"Tollix.exe";
+  path.resize(length);
+  return path;
+}
+
 bool IsWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // Tollix writes nothing to standard error; Wine may write its own notices.
@@ -73,7 +83,7 @@ ChildRun RunProgram(const std::wstring& program, const std::vector<std::wstring>
 }
 
 ChildRun RunTollix(const std::vector<std::wstring>& arguments) {
-  return RunProgram(DirectoryOfThisProgram() + L"Tollix.exe", arguments);
+  return RunProgram(TollixPath(), arguments);
 }
 
 std::vector<std::string> Lines(const std::string& out) {
@@ -325,7 +335,7 @@ TEST(EndToEndGet, NonAsciiTextReachesThePipeAsUtf8) {
   scratch.path = std::wstring(temp) + L"tollix_e2e_" + std::to_wstring(GetCurrentProcessId());
   ASSERT_TRUE(CreateDirectoryW(scratch.path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
   const std::wstring copy = scratch.path + L"\\tollix \u00e9\u4e2d.exe";
-  ASSERT_TRUE(CopyFileW((DirectoryOfThisProgram() + L"Tollix.exe").c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(TollixPath().c_str(), copy.c_str(), FALSE));
   scratch.files.push_back(copy);
 
   const ChildRun run =
@@ -361,7 +371,7 @@ TEST(EndToEndGet, TheVersionIsFoundUnderALongInstallPath) {
     folder += L"\\" + std::wstring(60, L'd');
   }
   const std::wstring copy = folder + L"\\Tollix.exe";
-  ASSERT_TRUE(CopyFileW((DirectoryOfThisProgram() + L"Tollix.exe").c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(TollixPath().c_str(), copy.c_str(), FALSE));
   const ChildRun run = RunChild(copy, {L"/wql:select name from win32_bios"});
   DeleteFileW(copy.c_str());
   for (auto it = folders.rbegin(); it != folders.rend(); ++it) RemoveDirectoryW(it->c_str());
@@ -506,7 +516,7 @@ TEST(EndToEndSet, UnknownPropertyAndUnconvertibleValueFailTheRun) {
 TEST(EndToEndGet, OutputNobodyReadsIsAFailure) {
   for (const wchar_t* layout : {L"/format:csv", L"/format:json"}) {
     const ChildRun run =
-        RunChild(DirectoryOfThisProgram() + L"Tollix.exe", {L"/wql:select * from win32_process", layout}, 90000, true);
+        RunChild(TollixPath(), {L"/wql:select * from win32_process", layout}, 90000, true);
     EXPECT_EQ(run.failure, "");
     EXPECT_EQ(run.exitCode, 1u) << Narrow(layout);
     // The one line Tollix writes to standard error, among Wine's notices.
@@ -523,7 +533,7 @@ using Json = nlohmann::ordered_json;
 
 std::vector<Json> RunJson(std::vector<std::wstring> arguments, unsigned long exitCode = 0) {
   arguments.push_back(L"/format:json");
-  const ChildRun run = RunChild(DirectoryOfThisProgram() + L"Tollix.exe", arguments);
+  const ChildRun run = RunChild(TollixPath(), arguments);
   EXPECT_EQ(run.failure, "");
   EXPECT_EQ(run.exitCode, exitCode) << run.out;
   ExpectOnlyWineNotices(run.err);
