@@ -676,7 +676,10 @@ TEST(EndToEndNodes, TheLocalAliasesInEveryLayout) {
 
 TEST(EndToEndNodes, AnUnknownNameFailsAloneAndTheRunSaysSo) {
   const std::string bios = BiosName();
-  const ChildRun run = RunTollix({kBiosName, L"/node:.,no-such-machine-tollix,localhost", L"/throttle:1"});
+  // With a timeout, each connection is made on a thread of its own that the
+  // run stops waiting for at the deadline.
+  const ChildRun run =
+      RunTollix({kBiosName, L"/node:.,no-such-machine-tollix,localhost", L"/throttle:1", L"/timeout:60"});
   EXPECT_EQ(run.exitCode, 1u);
   const std::string first = Banner() + Piped("\nNode=.\nName=" + bios + "\n\n") + "ERROR: Failed to connect. Error code = ";
   ASSERT_EQ(run.out.substr(0, first.size()), first) << run.out;
