@@ -13,7 +13,8 @@ namespace {
 
 class TextLayout : public Layout {
  public:
-  TextLayout(const RunSettings& settings, OutputSink& sink) : settings_(settings), sink_(sink) {}
+  TextLayout(const RunSettings& settings, OutputSink& sink, std::wstring node)
+      : settings_(settings), sink_(sink), node_(std::move(node)) {}
 
   void Line(std::wstring_view text) override { sink_.Write(text); }
   void Error(std::wstring_view text) override { sink_.Write(text); }
@@ -44,14 +45,14 @@ class TextLayout : public Layout {
 
   const RunSettings& settings_;
   OutputSink& sink_;
+  const std::wstring node_;
   std::wstring valueText_;
 };
 
 class ListLayout final : public TextLayout {
  public:
-  // `node`, when given, opens every object: "Node=NAME".
-  ListLayout(const RunSettings& settings, OutputSink& sink, std::wstring node)
-      : TextLayout(settings, sink), node_(std::move(node)) {}
+  // The node, when given, opens every object: "Node=NAME".
+  using TextLayout::TextLayout;
 
   void BeginObject() override {
     if (!node_.empty()) Print(sink_, L"Node=%ls\r\n", node_.c_str());
@@ -75,15 +76,12 @@ class ListLayout final : public TextLayout {
     }
     return {};
   }
-
- private:
-  std::wstring node_;
 };
 
+// The node names the machine in the first column of each data line.
 class CsvLayout final : public TextLayout {
  public:
-  CsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node)
-      : TextLayout(settings, sink), node_(std::move(node)) {}
+  using TextLayout::TextLayout;
 
   void BeginObject() override {
     headerLine_.clear();
@@ -121,7 +119,6 @@ class CsvLayout final : public TextLayout {
   }
 
  private:
-  std::wstring node_;
   std::wstring headerLine_;
   std::wstring dataLine_;
   bool firstProperty_ = true;
