@@ -137,7 +137,8 @@ TEST(MachineRun, NeverMoreThanTheThrottleAtWork) {
     wmi.SetLatency(WmiOp::ExecQuery, 100);
     const RunResult run = RunTollix(wmi, {kQuery, L"/node:a,b,c,d,e,f,g", L"/throttle:" + std::to_wstring(throttle)});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(wmi.MostMachinesAtWork(), throttle);
+    EXPECT_LE(wmi.MostMachinesAtWork(), throttle);
+    EXPECT_GE(wmi.MostMachinesAtWork(), throttle == 1 ? 1 : 2) << "the machines did not overlap";
   }
 }
 
