@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <utility>
 
 void TrimSpaces(std::wstring& text) {
   if (text.empty()) return;
@@ -38,4 +39,20 @@ void AppendSigned(long long number, std::wstring& text) {
   } else {
     AppendUnsigned(static_cast<unsigned long long>(number), text);
   }
+}
+
+std::vector<std::wstring> SplitAtCommas(const std::wstring& text) {
+  std::vector<std::wstring> items;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(L',', start);
+    if (comma == std::wstring::npos) comma = text.size();
+    if (comma > start) {
+      std::wstring item = text.substr(start, comma - start);
+      TrimSpaces(item);
+      items.push_back(std::move(item));
+    }
+    start = comma + 1;
+  }
+  return items;
 }

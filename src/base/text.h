@@ -2,9 +2,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Removes U+0020 from both ends; tabs and other blanks stay.
 void TrimSpaces(std::wstring& text);
+
+// Splits at commas the way wcstok does (runs of commas and commas at either
+// end give no item), then trims spaces from each item. An item of spaces only
+// therefore becomes an empty string, which is still an item.
+std::vector<std::wstring> SplitAtCommas(const std::wstring& text);
 
 // Lower-cases the whole text in place the way the platform does.
 void LowerCase(std::wstring& text);

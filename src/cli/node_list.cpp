@@ -100,14 +100,8 @@ bool ReadNodeFile(const std::wstring& path, Layout& layout, std::vector<std::wst
 bool ReadNodeList(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names) {
   names.clear();
   if (!value.empty() && value[0] == L'@') return ReadNodeFile(value.substr(1), layout, names);
-  size_t start = 0;
-  while (start <= value.size()) {
-    size_t comma = value.find(L',', start);
-    if (comma == std::wstring::npos) comma = value.size();
-    std::wstring name = value.substr(start, comma - start);
-    TrimSpaces(name);
-    if (!name.empty()) names.push_back(name);
-    start = comma + 1;
+  for (std::wstring& name : SplitAtCommas(value)) {
+    if (!name.empty()) names.push_back(std::move(name));
   }
   if (names.empty()) {
     PrintError(layout, L"ERROR: /node: names no machine.\r\n");

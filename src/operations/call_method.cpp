@@ -11,25 +11,6 @@
 
 namespace {
 
-// Splits at commas the way wcstok does (runs of commas and commas at either
-// end give no value), then trims spaces from each value. A value of spaces
-// only therefore becomes an empty string, which is still a value.
-std::vector<std::wstring> SplitMethodValues(const std::wstring& arguments) {
-  std::vector<std::wstring> values;
-  size_t start = 0;
-  while (start <= arguments.size()) {
-    size_t comma = arguments.find(L',', start);
-    if (comma == std::wstring::npos) comma = arguments.size();
-    if (comma > start) {
-      std::wstring value = arguments.substr(start, comma - start);
-      TrimSpaces(value);
-      values.push_back(std::move(value));
-    }
-    start = comma + 1;
-  }
-  return values;
-}
-
 // Puts each value, as a string WMI converts, into the in-parameter of the same
 // position. Fails before the first Put when the values outnumber the
 // parameters: a value must never land in the wrong parameter.
@@ -118,7 +99,7 @@ int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layo
     PrintInfo(layout, L"INFO: Put arguments [%ls] start.\r\n", settings.argArguments.c_str());
   }
 
-  const std::vector<std::wstring> values = SplitMethodValues(settings.argArguments);
+  const std::vector<std::wstring> values = SplitAtCommas(settings.argArguments);
   // No change to WMI that nobody would see.
   if (layout.OutputLost(true)) return 1;
   if (inParameters) {
