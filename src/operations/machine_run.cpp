@@ -8,7 +8,6 @@
 
 #include "base/output.h"
 #include "base/run_settings.h"
-#include "operations/wmi_arguments.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 
@@ -106,14 +105,7 @@ int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector
                   OutputSink& out, Layout& runLayout) {
   // COM and its security are set for the whole process once, before any
   // machine's thread starts; each thread then joins the same apartment.
-  HRESULT hr = wmi.InitializeCom(kComConcurrency);
-  if (FAILED(hr)) return ReportFailure(runLayout, L"ERROR: Failed to initialize COM library. Error code = 0x%x\r\n", hr);
-  hr = wmi.InitializeSecurity(kComSecurity);
-  if (FAILED(hr)) {
-    ReportFailure(runLayout, L"ERROR: Failed to initialize security. Error code = 0x%x\r\n", hr);
-    wmi.UninitializeCom();
-    return 1;
-  }
+  if (StartCom(wmi, runLayout, ComSecurity::SetHere) != 0) return 1;
   const size_t failed = MachineWindow(wmi, settings, names).Run(out);
   wmi.UninitializeCom();
 

@@ -29,15 +29,9 @@ int ReportTimeout(const RunSettings& settings, Layout& layout) {
 // Everything that needs COM, with every interface held in a scope that ends
 // before COM is uninitialised.
 int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-                        const wchar_t* query, ComSecurity security) {
-  HRESULT hr = S_OK;
-  if (security == ComSecurity::SetHere) {
-    hr = wmi.InitializeSecurity(kComSecurity);
-    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize security. Error code = 0x%x\r\n", hr);
-  }
-
+                        const wchar_t* query) {
   WmiLocator locator;
-  hr = wmi.CreateLocator(locator);
+  HRESULT hr = wmi.CreateLocator(locator);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to create IWbemLocator object. Error code = 0x%x\r\n", hr);
 
   WmiServices services;
@@ -78,12 +72,24 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
 
 }  // namespace
 
+int StartCom(WmiAccess& wmi, Layout& layout, ComSecurity security) {
+  HRESULT hr = wmi.InitializeCom(kComConcurrency);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize COM library. Error code = 0x%x\r\n", hr);
+  if (security == ComSecurity::SetAlready) return 0;
+  hr = wmi.InitializeSecurity(kComSecurity);
+  if (FAILED(hr)) {
+    ReportFailure(layout, L"ERROR: Failed to initialize security. Error code = 0x%x\r\n", hr);
+    wmi.UninitializeCom();
+    return 1;
+  }
+  return 0;
+}
+
 int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
              const wchar_t* query, ComSecurity security) {
   if (settings.debugDisplay) PrintInfo(layout, L"INFO: Function WmiQuery starts.\r\n");
-  const HRESULT hr = wmi.InitializeCom(kComConcurrency);
-  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize COM library. Error code = 0x%x\r\n", hr);
-  const int result = QueryWithComStarted(wmi, settings, layout, nameSpace, query, security);
+  if (StartCom(wmi, layout, security) != 0) return 1;
+  const int result = QueryWithComStarted(wmi, settings, layout, nameSpace, query);
   wmi.UninitializeCom();
   return result;
 }

@@ -10,6 +10,10 @@ struct RunSettings;
 // several machines has done so once, before any of its threads started.
 enum class ComSecurity { SetHere, SetAlready };
 
+// Starts COM on this thread, and with SetHere also sets the process's COM
+// security. Returns 0, or 1 with the failure printed and COM stopped again.
+int StartCom(WmiAccess& wmi, Layout& layout, ComSecurity security);
+
 // Returns 0 when every result was handled, 1 when a step failed (its message
 // is already printed).
 int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
