@@ -24,6 +24,23 @@ assert all(any(command in run for run in runs) for command in ("cmake --preset m
 print(f"{sys.argv[1]}: parses, jobs {', '.join(jobs)}", file=sys.stderr)
 EOF
 
+# The Ansible example in docs/fleet.md cannot run here either: it must parse,
+# run Tollix through win_command with /format:json, and read it with from_json.
+/usr/bin/python3 - "$TOLLIX_ROOT/docs/examples/tollix-disks.yml" <<'EOF'
+import sys
+import yaml
+
+with open(sys.argv[1]) as file:
+    plays = yaml.safe_load(file)
+assert isinstance(plays, list) and plays and all("tasks" in play for play in plays), "a list of plays with tasks"
+tasks = [task for play in plays for task in play["tasks"]]
+commands = [task.get("ansible.windows.win_command", task.get("win_command")) for task in tasks]
+commands = [str(command).lower() for command in commands if command]
+assert any("tollix.exe" in command and "/format:json" in command for command in commands), commands
+assert "from_json" in str(tasks), "the output is read with from_json"
+print(f"{sys.argv[1]}: parses, {len(tasks)} tasks", file=sys.stderr)
+EOF
+
 # One wineserver for the whole run instead of one per test program start. If
 # one already serves this prefix, it is used and left running.
 if wineserver -p 2>/dev/null; then
