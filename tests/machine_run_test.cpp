@@ -179,6 +179,82 @@ TEST(MachineRun, SetAndCallActOnEveryMachineAndTheEchoNamesThem) {
   EXPECT_NE(run.output.find(L"INFO: argFUNC=GET\r\nINFO: nodes=[a,b]\r\nINFO: throttle=[2]\r\nINFO: timeout=[none]\r\n"),
             std::wstring::npos);
   EXPECT_EQ(run.output.substr(run.output.size() - 16), L"INFO: Success.\r\n");
+  EXPECT_EQ(run.output.substr(run.output.size() - 16), L"INFO: Success.\r\n");
+
+  // Every line of a node run says whose it is: SET's value line in CSV, and a
+  // CALL that gives back nothing in the list and CSV layouts.
+  run = RunTollix(wmi, {kQuery, L"/node:a", L"/set:Label", L"/args:csv", L"/format:csv"});
+  EXPECT_EQ(run.output, Banner() + L"Node=a\r\nLabel=csv\r\nSET Success.\r\n");
+  run = RunTollix(wmi, {kQuery, L"/node:a", L"/call:Blink", L"/args:,"});
+  EXPECT_EQ(run.output, Banner() + L"\r\nNode=a\r\nCALL Success.\r\n\r\n");
+  run = RunTollix(wmi, {kQuery, L"/node:a", L"/call:Blink", L"/args:,", L"/format:csv"});
+  EXPECT_EQ(run.output, Banner() + L"Node=a\r\nCALL Success.\r\n");
+  // On this machine alone, nothing changes.
+  run = RunTollix(wmi, {kQuery, L"/call:Blink", L"/args:,", L"/format:csv"});
+  EXPECT_EQ(run.output, Banner() + L"CALL Success.\r\n");
+}
+
+// Changes made to WMI, on this machine or on every machine of a node run.
+size_t Changes(FakeWmiAccess& wmi, const std::vector<std::wstring>& machines) {
+  size_t changes = wmi.executed.size() + wmi.written.size();
+  for (const std::wstring& name : machines) changes += Changes(wmi.Machine(name), {});
+  return changes;
+}
+
+TEST(MachineRun, LostOutputStopsChangesAsSoonAsOnOneMachine) {
+  const struct {
+    std::vector<std::wstring> arguments;
+    size_t changes;  // the same run on one machine, whose output is due at once
+  } cases[] = {
+      // The banner is held; the flush before the first change fails.
+      {{L"/set:Label", L"/args:new"}, 0},
+      {{L"/call:Blink", L"/args:,"}, 0},
+      {{L"/set:Label", L"/args:new", L"/format:csv"}, 0},
+      {{L"/call:Blink", L"/args:,", L"/format:csv"}, 0},
+      // JSON has no banner: the first change's line is what fails to arrive,
+      // before PutInstance for SET, before the next call for CALL.
+      {{L"/set:Label", L"/args:new", L"/format:json"}, 0},
+      {{L"/call:Blink", L"/args:,", L"/format:json"}, 1},
+  };
+  for (const auto& c : cases) {
+    const bool banner = c.arguments.back() != L"/format:json";
+    // 0: on this machine; otherwise the throttle of a node run. With a banner,
+    // nothing starts after it fails to arrive, however many may work at once.
+    for (const int throttle : {0, 1, banner ? 3 : 1}) {
+      SCOPED_TRACE(testing::Message() << c.arguments[0] << " " << c.arguments.back() << " throttle " << throttle);
+      const bool onNodes = throttle > 0;
+      FakeWmiAccess wmi;
+      for (int id = 1; id <= 3; ++id) {
+        wmi.AddResult(L"Win32_Thing", L"\\\\.\\root\\cimv2:Win32_Thing.Id=" + std::to_wstring(id))
+            .Add(L"Label", StringValue(L"old"));
+      }
+      wmi.AddMethod(L"Win32_Thing", L"Blink").hasInputSignature = false;
+      std::vector<std::wstring> arguments = {kQuery};
+      arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+      if (onNodes) arguments.insert(arguments.end(), {L"/node:a,b,c", L"/throttle:" + std::to_wstring(throttle)});
+      HeldSink lost(true);
+      EXPECT_EQ(RunTollix(wmi, arguments, lost), 1);
+      EXPECT_EQ(Changes(wmi, onNodes ? std::vector<std::wstring>{L"a", L"b", L"c"} : std::vector<std::wstring>{}),
+                c.changes);
+    }
+  }
+}
+
+TEST(MachineRun, AHungFirstMachineHoldsUpTheOutputButNotTheOthers) {
+  FakeWmiAccess wmi;
+  AddThing(wmi, L"x");
+  std::wstring names = L"/node:first";
+  std::wstring expected = Banner();
+  for (const wchar_t* name : {L"first", L"m1", L"m2", L"m3", L"m4", L"m5", L"m6", L"m7", L"m8", L"m9"}) {
+    if (name != std::wstring(L"first")) names += std::wstring(L",") + name;
+    expected += std::wstring(L"\r\nNode=") + name + L"\r\nName=x\r\n\r\n";
+  }
+  // The first answers only once every other machine is done.
+  wmi.Machine(L"first").HoldUntil(WmiOp::ExecQuery, [&wmi] { return wmi.MachinesDone() == 9; });
+  const RunResult run = RunTollix(wmi, {kQuery, names, L"/throttle:2"});
+  EXPECT_EQ(wmi.Machine(L"first").HoldsGivenUp(), 0) << "the other machines waited for the first";
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, expected);
 }
 
 }  // namespace

@@ -98,34 +98,24 @@ void Print(OutputSink& sink, const wchar_t* format, ...) {
   sink.Write(line);
 }
 
-void BlockSink::WriteHeader(std::wstring_view line) {
-  if (hasHeader_) return;
-  header_.assign(line);
-  headerAt_ = text_.size();
-  hasHeader_ = true;
+namespace {
+
+HANDLE HandleOf(FILE* stream) {
+  const int descriptor = _fileno(stream);
+  return descriptor >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)) : INVALID_HANDLE_VALUE;
 }
 
-void BlockSink::WriteTo(OutputSink& out, bool& headerWritten) const {
-  if (!hasHeader_ || headerWritten) {
-    if (!text_.empty()) out.Write(text_);
-    return;
-  }
-  const std::wstring_view text(text_);
-  if (headerAt_ > 0) out.Write(text.substr(0, headerAt_));
-  out.WriteHeader(header_);
-  if (headerAt_ < text.size()) out.Write(text.substr(headerAt_));
-  headerWritten = true;
-}
+}  // namespace
 
-StdoutSink::StdoutSink() {
+StdoutSink::StdoutSink(FILE* stream) : stream_(stream) {
   DWORD mode = 0;
-  console_ = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+  console_ = GetConsoleMode(HandleOf(stream_), &mode) != 0;
   // The C runtime leaves standard output unbuffered when it is a character
   // device such as NUL (/dev/null under Wine), and Wine then writes it about
   // a byte at a time, each a wineserver round trip: over a millisecond a line.
   // A buffer of our own makes every destination cost one write per 64 KiB.
   // setvbuf has to come before any other use of the stream.
-  if (!console_) setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
+  if (!console_) setvbuf(stream_, nullptr, _IOFBF, 64 * 1024);
 }
 
 StdoutSink::~StdoutSink() { Flush(); }
@@ -138,7 +128,7 @@ void StdoutSink::Write(std::wstring_view text) {
     return;
   }
   // A console shows every character when given UTF-16 directly.
-  const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+  const HANDLE console = HandleOf(stream_);
   failed_ = !WriteConsolePieces(text, [console](std::wstring_view piece, size_t& written) {
     DWORD done = 0;
     const BOOL ok = WriteConsoleW(console, piece.data(), static_cast<DWORD>(piece.size()), &done, nullptr);
@@ -148,7 +138,7 @@ void StdoutSink::Write(std::wstring_view text) {
 }
 
 bool StdoutSink::Flush() {
-  if (!failed_ && fflush(stdout) != 0) failed_ = true;
+  if (!failed_ && fflush(stream_) != 0) failed_ = true;
   return !failed_;
 }
 
@@ -159,9 +149,9 @@ void StdoutSink::ReportLostOutput() {
 }
 
 void StdoutSink::KeepLineEndsExact() {
-  fflush(stdout);
+  fflush(stream_);
   // A process started without standard output has no descriptor to change.
-  const int descriptor = _fileno(stdout);
+  const int descriptor = _fileno(stream_);
   if (descriptor >= 0) _setmode(descriptor, _O_BINARY);
 }
 
@@ -182,7 +172,7 @@ void StdoutSink::WriteAsUtf8(std::wstring_view text) {
     if (needed <= 0) return;
     bytes_.resize(static_cast<size_t>(needed));
     WideCharToMultiByte(CP_UTF8, 0, data, wideLength, bytes_.data(), needed, nullptr, nullptr);
-    if (fwrite(bytes_.data(), 1, bytes_.size(), stdout) != bytes_.size()) {
+    if (fwrite(bytes_.data(), 1, bytes_.size(), stream_) != bytes_.size()) {
       failed_ = true;
       return;
     }

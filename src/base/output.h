@@ -3,8 +3,8 @@
 // and only when standard output can take no more.
 #pragma once
 
-#include <atomic>
 #include <cstdarg>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -27,9 +27,10 @@ class OutputSink {
 };
 
 // Standard output: UTF-16 to a console, UTF-8 without a BOM to a file or pipe.
+// Tests hand it another stream, such as a pipe nobody reads.
 class StdoutSink final : public OutputSink {
  public:
-  StdoutSink();
+  explicit StdoutSink(FILE* stream = stdout);
   ~StdoutSink() override;
   StdoutSink(const StdoutSink&) = delete;
   StdoutSink& operator=(const StdoutSink&) = delete;
@@ -44,6 +45,7 @@ class StdoutSink final : public OutputSink {
  private:
   void WriteAsUtf8(std::wstring_view text);
 
+  FILE* const stream_;
   bool console_ = false;
   bool failed_ = false;
   std::string bytes_;  // reused for each piece converted to UTF-8
@@ -58,29 +60,6 @@ class BufferSink final : public OutputSink {
 
  private:
   std::wstring text_;
-};
-
-// One machine's output in a run over several, held until every machine
-// before it has been written. Its header is kept aside: only the first block
-// written that has one carries it, at the place it was printed.
-class BlockSink final : public OutputSink {
- public:
-  // `outputLost` is set once the run's own output has failed; the block then
-  // fails too, so that its machine stops.
-  explicit BlockSink(const std::atomic<bool>& outputLost) : outputLost_(outputLost) {}
-  void Write(std::wstring_view text) override { text_.append(text); }
-  bool Failed() const override { return outputLost_; }
-  void WriteHeader(std::wstring_view line) override;
-  // `headerWritten` says whether an earlier block carried the header; it is
-  // set when this one does.
-  void WriteTo(OutputSink& out, bool& headerWritten) const;
-
- private:
-  const std::atomic<bool>& outputLost_;
-  std::wstring text_;
-  std::wstring header_;
-  size_t headerAt_ = 0;
-  bool hasHeader_ = false;
 };
 
 // Writes `text` to a console a piece at a time through `write`, never

@@ -50,6 +50,10 @@ void PrintUsage(OutputSink& out) {
   Print(out, L"     /showAllProperties Show all properties including __path ...etc \r\n");
   Print(out, L"     /HexMatrix         Show UINT8 byte array in matrix \r\n");
   Print(out, L"     /format:list|csv   The format to show result. (Default: list) \r\n");
+  Print(out, L"     /format:json       Show each result as one line of JSON (JSON Lines). \r\n");
+  Print(out, L"     /node:             Run on these machines: NAME1,NAME2 or @FILE with one name a line. \r\n");
+  Print(out, L"     /throttle:         Machines worked on at once with /node:. (Default: 32) \r\n");
+  Print(out, L"     /timeout:          Seconds to wait for a machine to connect or send a result. (Default: no limit) \r\n");
   Print(out, L"\r\n  Example of query:\r\n");
   Print(out, L"     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \r\n");
   Print(out, L"     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \r\n");
@@ -60,4 +64,7 @@ void PrintUsage(OutputSink& out) {
   Print(out, L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorDescriptorMethods where InstanceName like 'DISPLAY\\\\%%%%'\" /call:\"WmiGetMonitorRawEEdidV1Block\" /args:\"0\" /HexMatrix \r\n");
   Print(out, L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName like 'DISPLAY\\\\%%%%'\" /call:\"WmiSetBrightness\" /args:\"50,1000\" \r\n");
   Print(out, L"     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName='DISPLAY\\\\CMN13A8\\\\5&92cad76&0&UID256_0'\" /call:\"WmiSetBrightness\" /args:\"10,1000\" \r\n");
+  Print(out, L"\r\n  Example of JSON and of many machines:\r\n");
+  Print(out, L"     Tollix.exe /WQL:\"select Name,Size,FreeSpace from Win32_LogicalDisk\" /format:json \r\n");
+  Print(out, L"     Tollix.exe /WQL:\"select Caption,Version from Win32_OperatingSystem\" /node:@machines.txt /throttle:64 /timeout:30 /format:csv \r\n");
 }

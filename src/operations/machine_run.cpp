@@ -5,9 +5,11 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "base/output.h"
 #include "base/run_settings.h"
+#include "operations/machine_output.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 
@@ -25,41 +27,58 @@ int RunOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring
 }
 
 struct MachineJob {
-  explicit MachineJob(const std::atomic<bool>& outputLost) : block(outputLost) {}
-  std::wstring name;
-  BlockSink block;
+  MachineJob(MachineOutput& output, std::wstring machine) : name(std::move(machine)), block(output) {}
+  const std::wstring name;
+  MachineBlock block;
   std::thread worker;
+  size_t chargedBytes = 0;
   bool done = false;  // guarded by the run's lock
+  bool joined = false;
   int result = 0;
 };
 
 // Machines in the order of their names, from the first not yet written to the
-// last started. At most `throttle` are at work; finished ones wait for their
-// turn, and no more than twice the throttle are held at all, so memory is
-// bounded by the throttle whatever the number of machines.
+// last started. At most `throttle` are at work. The first writes straight
+// through; the others hold their output within the output's budget, which
+// also bounds how many finished machines wait for their turn. So a first
+// machine that hangs holds up the output, but not the work of the others.
 class MachineWindow {
  public:
-  MachineWindow(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names)
-      : wmi_(wmi), settings_(settings), names_(names), throttle_(static_cast<size_t>(settings.throttle)) {}
+  MachineWindow(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
+                MachineOutput& output)
+      : wmi_(wmi), settings_(settings), names_(names), output_(output),
+        throttle_(static_cast<size_t>(settings.throttle)) {}
 
-  // Writes every block in order; returns how many machines failed. Once the
-  // output fails, no machine starts, and those at work stop at their next
-  // object.
-  size_t Run(OutputSink& out) {
+  ~MachineWindow() {
+    // Every worker has ended when Run returns.
+    for (const std::unique_ptr<MachineJob>& job : jobs_) {
+      if (job->worker.joinable()) job->worker.join();
+    }
+  }
+
+  // Writes every machine's output in order; returns how many machines failed.
+  // Once the output fails, no machine starts, and those at work stop at their
+  // next object.
+  size_t Run() {
     size_t failed = 0;
-    bool headerWritten = false;
     std::unique_lock<std::mutex> hold(lock_);
-    while ((next_ < names_.size() && !outputLost_) || !jobs_.empty()) {
-      while (CanStart()) Start();
-      changed_.wait(hold, [&] { return (!jobs_.empty() && jobs_.front()->done) || CanStart(); });
-      while (!jobs_.empty() && jobs_.front()->done) {
-        const std::unique_ptr<MachineJob> job = std::move(jobs_.front());
+    for (;;) {
+      while (StartNext()) {
+      }
+      if (jobs_.empty()) break;
+      changed_.wait(hold, [&] { return finishedUnjoined_ > 0; });
+      JoinFinished(hold);
+      while (!jobs_.empty() && jobs_.front()->joined) {
+        std::unique_ptr<MachineJob> job = std::move(jobs_.front());
         jobs_.pop_front();
-        hold.unlock();
-        job->worker.join();
-        job->block.WriteTo(out, headerWritten);
-        if (!out.Flush()) outputLost_ = true;
         if (job->result != 0) ++failed;
+        hold.unlock();
+        // Its lines are out; nobody else writes until the next one's turn.
+        output_.Flush();
+        const size_t charged = job->chargedBytes;
+        job.reset();
+        output_.Give(charged);
+        if (!jobs_.empty()) jobs_.front()->block.WriteThrough();
         hold.lock();
       }
     }
@@ -67,14 +86,18 @@ class MachineWindow {
   }
 
  private:
-  bool CanStart() const {
-    return !outputLost_ && next_ < names_.size() && running_ < throttle_ && jobs_.size() < 2 * throttle_;
-  }
+  // A machine's memory beyond its text, held until its output is written.
+  static size_t JobBytes(const std::wstring& name) { return sizeof(MachineJob) + name.size() * sizeof(wchar_t); }
 
-  void Start() {
-    auto job = std::make_unique<MachineJob>(outputLost_);
-    job->name = names_[next_++];
+  bool StartNext() {
+    if (output_.Lost() || next_ >= names_.size() || running_ >= throttle_) return false;
+    const size_t charged = JobBytes(names_[next_]);
+    if (!output_.TakeIfRoom(charged)) return false;
+    auto job = std::make_unique<MachineJob>(output_, names_[next_++]);
+    job->chargedBytes = charged;
     MachineJob* started = job.get();
+    // The first in order writes straight through from its first line.
+    if (jobs_.empty()) started->block.WriteThrough();
     jobs_.push_back(std::move(job));
     ++running_;
     started->worker = std::thread([this, started] {
@@ -83,30 +106,52 @@ class MachineWindow {
       started->result = result;
       started->done = true;
       --running_;
+      ++finishedUnjoined_;
       changed_.notify_all();
     });
+    return true;
+  }
+
+  // A finished thread is joined at once, whatever its place in the order.
+  void JoinFinished(std::unique_lock<std::mutex>& hold) {
+    for (const std::unique_ptr<MachineJob>& job : jobs_) {
+      if (!job->done || job->joined) continue;
+      hold.unlock();
+      job->worker.join();
+      hold.lock();
+      job->joined = true;
+      --finishedUnjoined_;
+    }
   }
 
   WmiAccess& wmi_;
   const RunSettings& settings_;
   const std::vector<std::wstring>& names_;
+  MachineOutput& output_;
   const size_t throttle_;
   std::mutex lock_;
   std::condition_variable changed_;
-  std::deque<std::unique_ptr<MachineJob>> jobs_;
+  std::deque<std::unique_ptr<MachineJob>> jobs_;  // changed by the run's own thread only
   size_t next_ = 0;
   size_t running_ = 0;
-  std::atomic<bool> outputLost_{false};
+  size_t finishedUnjoined_ = 0;
 };
 
 }  // namespace
 
 int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
-                  OutputSink& out, Layout& runLayout) {
+                  OutputSink& out, Layout& runLayout, size_t heldOutputBudget) {
+  // What goes before the first machine's lines is out before anything can
+  // change, or nothing starts.
+  if (settings.argFUNC != Operation::GET && !out.Flush()) return 1;
   // COM and its security are set for the whole process once, before any
   // machine's thread starts; each thread then joins the same apartment.
   if (StartCom(wmi, runLayout, ComSecurity::SetHere) != 0) return 1;
-  const size_t failed = MachineWindow(wmi, settings, names).Run(out);
+  size_t failed = 0;
+  {
+    MachineOutput output(out, heldOutputBudget);
+    failed = MachineWindow(wmi, settings, names, output).Run();
+  }
   wmi.UninitializeCom();
 
   if (failed > 0) {

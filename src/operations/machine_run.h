@@ -2,6 +2,7 @@
 // the output written machine by machine in the order the names were given.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,14 @@ class OutputSink;
 class WmiAccess;
 struct RunSettings;
 
+// What the output of machines not yet due may hold in all.
+inline constexpr size_t kHeldOutputBudget = size_t{64} * 1024 * 1024;
+
 // Runs the request on every machine of `names`, at most settings.throttle at
-// a time. Each machine's block is written to `out` as soon as it and every
-// block before it are complete. Messages of the run as a whole (COM start-up,
-// the closing count of failed machines) go through `runLayout`. Returns the
-// exit code: 1 when any machine failed.
+// a time. The first machine in order writes to `out` as it goes; each later
+// one is held until every machine before it is written, and waits when what
+// is held reaches `heldOutputBudget` bytes. Messages of the run as a whole
+// (COM start-up, the closing count of failed machines) go through
+// `runLayout`. Returns the exit code: 1 when any machine failed.
 int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
-                  OutputSink& out, Layout& runLayout);
+                  OutputSink& out, Layout& runLayout, size_t heldOutputBudget = kHeldOutputBudget);

@@ -8,13 +8,13 @@
 
 std::unique_ptr<Layout> MakeLayout(const RunSettings& settings, OutputSink& sink) {
   if (settings.formatJson) return MakeJsonLayout(settings, sink, L"LOCALHOST", false);
-  if (settings.formatCsv) return MakeCsvLayout(settings, sink, L"LOCALHOST");
+  if (settings.formatCsv) return MakeCsvLayout(settings, sink, L"LOCALHOST", false);
   return MakeListLayout(settings, sink, L"");
 }
 
 std::unique_ptr<Layout> MakeMachineLayout(const RunSettings& settings, OutputSink& sink, const std::wstring& node) {
   if (settings.formatJson) return MakeJsonLayout(settings, sink, node, true);
-  if (settings.formatCsv) return MakeCsvLayout(settings, sink, node);
+  if (settings.formatCsv) return MakeCsvLayout(settings, sink, node, true);
   return MakeListLayout(settings, sink, node);
 }
 

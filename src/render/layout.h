@@ -51,13 +51,16 @@ class Layout {
 // machine: CSV and JSON name it LOCALHOST.
 std::unique_ptr<Layout> MakeLayout(const RunSettings& settings, OutputSink& sink);
 // The same for machine `node` of a run over several: CSV and JSON name it as
-// given, the list layout opens each object with "Node=NAME", and JSON names it
-// in its error and info lines too.
+// given, the list layout opens each object with "Node=NAME", the list and CSV
+// layouts put that line before SET's value and a CALL that gave back nothing,
+// and JSON names the machine in its error and info lines too.
 std::unique_ptr<Layout> MakeMachineLayout(const RunSettings& settings, OutputSink& sink, const std::wstring& node);
 
 // `node` empty: no "Node=" line.
 std::unique_ptr<Layout> MakeListLayout(const RunSettings& settings, OutputSink& sink, std::wstring node);
-std::unique_ptr<Layout> MakeCsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node);
+// `nodeLines`: "Node=NAME" before the lines that are not data lines.
+std::unique_ptr<Layout> MakeCsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node,
+                                      bool nodeLines);
 std::unique_ptr<Layout> MakeJsonLayout(const RunSettings& settings, OutputSink& sink, std::wstring node,
                                        bool nodeInMessages);
 

@@ -13,24 +13,31 @@ namespace {
 
 class TextLayout : public Layout {
  public:
-  TextLayout(const RunSettings& settings, OutputSink& sink, std::wstring node)
-      : settings_(settings), sink_(sink), node_(std::move(node)) {}
+  // With `nodeLines`, a line that shows no machine of its own, such as SET's
+  // new value, follows a "Node=NAME" line.
+  TextLayout(const RunSettings& settings, OutputSink& sink, std::wstring node, bool nodeLines)
+      : settings_(settings), sink_(sink), node_(std::move(node)), nodeLines_(nodeLines) {}
 
   void Line(std::wstring_view text) override { sink_.Write(text); }
   void Error(std::wstring_view text) override { sink_.Write(text); }
   void Info(std::wstring_view text) override { sink_.Write(text); }
-  void NoOutputParameters() override {}
+  void NoOutputParameters() override { NodeLine(); }
   bool OutputLost(bool flush) override { return flush ? !sink_.Flush() : sink_.Failed(); }
 
   ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE) override {
     valueText_.clear();
     const HRESULT hr = FormatPropertyText(wmi, settings_, value, valueText_);
     if (FAILED(hr)) return {hr, kArrayReadFailed};
+    NodeLine();
     Print(sink_, L"%ls=%ls\r\n", name, valueText_.c_str());
     return {};
   }
 
  protected:
+  void NodeLine() {
+    if (nodeLines_) Print(sink_, L"Node=%ls\r\n", node_.c_str());
+  }
+
   // The text of one property value, arrays without their braces.
   ValueStatus FormatValue(WmiAccess& wmi, const VARIANT& value) {
     valueText_.clear();
@@ -46,22 +53,17 @@ class TextLayout : public Layout {
   const RunSettings& settings_;
   OutputSink& sink_;
   const std::wstring node_;
+  const bool nodeLines_;
   std::wstring valueText_;
 };
 
 class ListLayout final : public TextLayout {
  public:
   // The node, when given, opens every object: "Node=NAME".
-  using TextLayout::TextLayout;
+  ListLayout(const RunSettings& settings, OutputSink& sink, std::wstring node)
+      : TextLayout(settings, sink, node, !node.empty()) {}
 
-  void BeginObject() override {
-    if (!node_.empty()) Print(sink_, L"Node=%ls\r\n", node_.c_str());
-  }
-
-  ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
-    BeginObject();
-    return TextLayout::NewValue(wmi, name, value, cimType);
-  }
+  void BeginObject() override { NodeLine(); }
   void EndObject() override {}
 
   // Each property is printed as soon as it is read, so what was printed
@@ -131,6 +133,7 @@ std::unique_ptr<Layout> MakeListLayout(const RunSettings& settings, OutputSink& 
   return std::make_unique<ListLayout>(settings, sink, std::move(node));
 }
 
-std::unique_ptr<Layout> MakeCsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node) {
-  return std::make_unique<CsvLayout>(settings, sink, std::move(node));
+std::unique_ptr<Layout> MakeCsvLayout(const RunSettings& settings, OutputSink& sink, std::wstring node,
+                                      bool nodeLines) {
+  return std::make_unique<CsvLayout>(settings, sink, std::move(node), nodeLines);
 }

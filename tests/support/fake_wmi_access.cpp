@@ -154,6 +154,10 @@ void FakeWmiAccess::FailAt(WmiOp op, int nthCall, unsigned long hr) {
 
 void FakeWmiAccess::SetLatency(WmiOp op, unsigned long ms) { latencies_[op] = ms; }
 
+void FakeWmiAccess::HoldUntil(WmiOp op, std::function<bool()> released, unsigned long giveUpMs) {
+  holds_[op] = {std::move(released), giveUpMs};
+}
+
 FakeWmiAccess& FakeWmiAccess::Machine(const std::wstring& name) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   std::unique_ptr<FakeWmiAccess>& machine = machines_[name];
@@ -180,6 +184,19 @@ bool FakeWmiAccess::ShouldFail(WmiOp op, HRESULT& hr, ULONG timeoutMs, bool* tim
     Sleep(givesUp ? timeoutMs : latency->second);
     mutex_.lock();
     if (givesUp && timedOut != nullptr) *timedOut = true;
+  }
+  const auto held = holds_.find(op);
+  if (held != holds_.end()) {
+    mutex_.unlock();
+    const DWORD start = GetTickCount();
+    while (!held->second.first()) {
+      if (GetTickCount() - start > held->second.second) {
+        ++holdsGivenUp_;
+        break;
+      }
+      Sleep(2);
+    }
+    mutex_.lock();
   }
   if (keepLog) log.push_back(op);
   const int call = ++calls_[static_cast<int>(op)];
@@ -435,7 +452,10 @@ void FakeWmiAccess::UninitializeCom() {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT ignored = S_OK;
   ShouldFail(WmiOp::UninitializeCom, ignored);
-  if (parent_ != nullptr) --parent_->atWork_;
+  if (parent_ != nullptr) {
+    --parent_->atWork_;
+    ++parent_->machinesDone_;
+  }
 }
 
 HRESULT FakeWmiAccess::ArrayLowerBound(SAFEARRAY* array, LONG& bound) {

@@ -77,6 +77,11 @@ class FakeWmiAccess final : public WmiAccess {
   // Every call of `op` takes `ms` first. A ConnectServer or Next whose wait
   // is bounded by less gives up at the bound, as WMI does.
   void SetLatency(WmiOp op, unsigned long ms);
+  // Every call of `op` waits until `released` says so, as a machine that
+  // does not answer; after `giveUpMs` it goes on anyway and counts the hold
+  // as given up.
+  void HoldUntil(WmiOp op, std::function<bool()> released, unsigned long giveUpMs = 30000);
+  int HoldsGivenUp() const { return holdsGivenUp_; }
 
   // --- machines of a run over several
   // The fake of machine `name`, made on first use from this one's classes,
@@ -85,6 +90,8 @@ class FakeWmiAccess final : public WmiAccess {
   // The most machines that were between their InitializeCom and their
   // UninitializeCom at the same time.
   long MostMachinesAtWork() const { return mostAtWork_; }
+  // How many machines have ended their work (called UninitializeCom).
+  long MachinesDone() const { return machinesDone_; }
 
   // --- what happened
   struct PutRecord { std::wstring path; std::wstring name; Variant value; };
@@ -157,6 +164,8 @@ class FakeWmiAccess final : public WmiAccess {
   int calls_[static_cast<int>(WmiOp::Count)] = {};
   std::multimap<WmiOp, std::pair<int, HRESULT>> failures_;
   std::map<WmiOp, unsigned long> latencies_;
+  std::map<WmiOp, std::pair<std::function<bool()>, unsigned long>> holds_;
+  std::atomic<int> holdsGivenUp_{0};
   long liveHandles_ = 0;
   // Held by every operation, so that one machine named twice can be worked
   // on from two threads.
@@ -165,4 +174,5 @@ class FakeWmiAccess final : public WmiAccess {
   std::map<std::wstring, std::unique_ptr<FakeWmiAccess>> machines_;
   std::atomic<long> atWork_{0};
   std::atomic<long> mostAtWork_{0};
+  std::atomic<long> machinesDone_{0};
 };

@@ -15,7 +15,7 @@ int RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments, Output
 }
 
 RunResult RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments) {
-  BufferSink out;
+  HeldSink out;
   RunResult result;
   result.exitCode = RunTollix(wmi, arguments, out);
   result.output = out.Text();

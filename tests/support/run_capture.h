@@ -22,6 +22,34 @@ class FunctionSink final : public OutputSink {
   std::function<void(std::wstring_view)> receive_;
 };
 
+// Holds what it is given until Flush, as standard output does, so that a
+// missing flush shows. With `lost`, nothing held ever arrives: every flush of
+// held text fails, as on a full disk or a pipe nobody reads.
+class HeldSink final : public OutputSink {
+ public:
+  explicit HeldSink(bool lost = false) : lost_(lost) {}
+  void Write(std::wstring_view text) override {
+    if (!failed_) held_.append(text);
+  }
+  bool Failed() const override { return failed_; }
+  bool Flush() override {
+    if (!held_.empty()) {
+      if (lost_) failed_ = true;
+      if (!failed_) text_ += held_;
+      held_.clear();
+    }
+    return !failed_;
+  }
+  // What has arrived so far.
+  const std::wstring& Text() const { return text_; }
+
+ private:
+  const bool lost_;
+  bool failed_ = false;
+  std::wstring held_;
+  std::wstring text_;
+};
+
 struct RunResult {
   int exitCode = -1;
   std::wstring output;
