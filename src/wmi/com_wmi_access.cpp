@@ -2,12 +2,11 @@
 
 #include <wrl/client.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <functional>
 #include <string>
-#include <thread>
+#include <utility>
+
+#include "wmi/deadline_call.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -26,44 +25,6 @@ IEnumWbemClassObject* Raw(const WmiEnumerator& handle) {
   return reinterpret_cast<IEnumWbemClassObject*>(handle.get());
 }
 IWbemClassObject* Raw(const WmiObject& handle) { return reinterpret_cast<IWbemClassObject*>(handle.get()); }
-
-// A connection attempt that its caller may stop waiting for. Whoever comes
-// last, the attempt or the caller, is left holding it.
-struct PendingConnect {
-  std::mutex lock;
-  std::condition_variable finished;
-  bool done = false;
-  bool abandoned = false;
-  HRESULT hr = E_FAIL;
-  ComPtr<IWbemServices> services;
-};
-
-// Connects on a thread of its own, so that the caller can give up at its
-// deadline. With WBEM_FLAG_CONNECT_USE_MAX_WAIT among the flags WMI itself
-// gives up within two minutes, and the thread ends then; a connection made
-// after the caller gave up is released unused. A connection changes nothing
-// on the machine, so nothing is left half done.
-void ConnectInBackground(ComPtr<IWbemLocator> locator, std::wstring nameSpace, LONG flags,
-                         std::shared_ptr<PendingConnect> pending) {
-  std::thread([locator, nameSpace, flags, pending]() mutable {
-    const HRESULT started = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    {
-      ComPtr<IWbemServices> services;
-      const Bstr resource(nameSpace.c_str());
-      const HRESULT hr = FAILED(started) ? started
-                                         : locator->ConnectServer(resource.get(), nullptr, nullptr, nullptr, flags,
-                                                                  nullptr, nullptr, services.GetAddressOf());
-      std::lock_guard<std::mutex> hold(pending->lock);
-      pending->hr = hr;
-      if (!pending->abandoned) pending->services = std::move(services);
-      pending->done = true;
-      pending->finished.notify_all();
-    }
-    locator.Reset();
-    pending.reset();
-    if (SUCCEEDED(started)) CoUninitialize();
-  }).detach();
-}
 
 }  // namespace
 
@@ -92,15 +53,20 @@ HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* na
     services = MakeHandle<WmiServices>(raw);
     return hr;
   }
-  auto pending = std::make_shared<PendingConnect>();
-  ConnectInBackground(ComPtr<IWbemLocator>(Raw(locator)), nameSpace, flags, pending);
-  std::unique_lock<std::mutex> hold(pending->lock);
-  if (!pending->finished.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return pending->done; })) {
-    pending->abandoned = true;
-    return static_cast<HRESULT>(WBEM_E_TIMED_OUT);
-  }
-  services = MakeHandle<WmiServices>(pending->services.Detach());
-  return pending->hr;
+  // With WBEM_FLAG_CONNECT_USE_MAX_WAIT among the flags WMI itself gives up
+  // within two minutes, and the connecting thread ends then. A connection
+  // changes nothing on the machine, so one made too late is simply released.
+  std::function<HRESULT(ComPtr<IWbemServices>&)> connect =
+      [shared = ComPtr<IWbemLocator>(Raw(locator)), resource = std::wstring(nameSpace),
+       flags](ComPtr<IWbemServices>& connected) {
+        const Bstr path(resource.c_str());
+        return shared->ConnectServer(path.get(), nullptr, nullptr, nullptr, flags, nullptr, nullptr,
+                                     connected.GetAddressOf());
+      };
+  ComPtr<IWbemServices> connected;
+  const HRESULT hr = CallWithDeadline(timeoutMs, std::move(connect), connected);
+  services = MakeHandle<WmiServices>(connected.Detach());
+  return hr;
 }
 
 HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
