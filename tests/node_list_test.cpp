@@ -8,10 +8,12 @@
 
 #include "base/output.h"
 #include "base/run_settings.h"
+#include "base/text_file.h"
 #include "cli/node_list.h"
 #include "render/layout.h"
 #include "support/fake_wmi_access.h"
 #include "support/run_capture.h"
+#include "support/values.h"
 
 namespace {
 
@@ -34,6 +36,28 @@ struct TempFile {
   std::wstring path;
 };
 
+// A named pipe waiting for a reader: opening it by name connects to it.
+struct PipeServer {
+  PipeServer()
+      : name(L"\\\\.\\pipe\\tollix-nodes-" + std::to_wstring(GetCurrentProcessId())),
+        handle(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0,
+                                nullptr)) {}
+  ~PipeServer() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+  PipeServer(const PipeServer&) = delete;
+  PipeServer& operator=(const PipeServer&) = delete;
+  std::wstring name;
+  HANDLE handle;
+};
+
+std::string Utf8(const std::wstring& text) {
+  std::string bytes(text.size() * 3, '\0');
+  bytes.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                       bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
+  return bytes;
+}
+
 TEST(NodeList, NameListsAndFiles) {
   struct Case {
     std::string fileBytes;  // empty: `value` is the list itself
@@ -51,6 +75,10 @@ TEST(NodeList, NameListsAndFiles) {
       {std::string("a\0\n\0", 4), L"", {}, L"ERROR: The node file %ls is neither UTF-8 nor UTF-16LE text.\r\n"},
       {"\xC3\x28\n", L"", {}, L"ERROR: The node file %ls is neither UTF-8 nor UTF-16LE text.\r\n"},
       {"# nothing but comments\n\n", L"", {}, L"ERROR: The node file %ls holds no machine name.\r\n"},
+      {"", L"\\\\VM, \\\\pc2", {L"VM", L"pc2"}, L""},
+      {"\\\\VM\r\n", L"", {L"VM"}, L""},
+      {"", std::wstring(255, L'n'), {std::wstring(255, L'n')}, L""},
+      {"", L"\\\\" + std::wstring(255, L'n'), {std::wstring(255, L'n')}, L""},
   };
   for (const Case& c : cases) {
     const TempFile file(c.fileBytes);
@@ -65,12 +93,79 @@ TEST(NodeList, NameListsAndFiles) {
     if (error.find(L"%ls") != std::wstring::npos) error.replace(error.find(L"%ls"), 3, file.path);
     EXPECT_EQ(out.Text(), error);
   }
-  // A file that is not there is refused before anything runs.
+}
+
+// Each would change the WMI path the name is pasted into, or names nothing.
+TEST(NodeList, WhatCannotBeAMachineNameIsRefusedInListsAndFiles) {
+  const struct {
+    std::wstring given;
+    std::wstring shown;
+  } cases[] = {
+      {L".\\root\\default", L".\\root\\default"},
+      {L"\\\\", L"\\\\"},
+      {L"\\\\\\\\VM", L"\\\\\\\\VM"},
+      {L"a/b", L"a/b"},
+      {L"a b", L"a b"},
+      {L"a\tb", L"a\\x09b"},
+      {L"a\x7f" L"b", L"a\\x7fb"},
+      {L"a\x85" L"b", L"a\\x85b"},
+      {L"\x1b[2Jpc", L"\\x1b[2Jpc"},
+      {std::wstring(256, L'n'), std::wstring(256, L'n')},
+      {L"\\\\" + std::wstring(256, L'n'), L"\\\\" + std::wstring(256, L'n')},
+  };
+  for (const auto& c : cases) {
+    BufferSink out;
+    const RunSettings settings;
+    const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
+    std::vector<std::wstring> names;
+    EXPECT_FALSE(ReadNodeList(L"pc1," + c.given, *layout, names)) << c.shown;
+    EXPECT_TRUE(names.empty()) << c.shown;
+    EXPECT_EQ(out.Text(), L"ERROR: \"" + c.shown + L"\" is not a machine name.\r\n");
+
+    const TempFile file("pc1\r\n# the lab\r\n\r\n" + Utf8(c.given) + "\r\npc2\r\n");
+    BufferSink fileOut;
+    const std::unique_ptr<Layout> fileLayout = MakeLayout(settings, fileOut);
+    EXPECT_FALSE(ReadNodeList(L"@" + file.path, *fileLayout, names)) << c.shown;
+    EXPECT_TRUE(names.empty()) << c.shown;
+    EXPECT_EQ(fileOut.Text(),
+              L"ERROR: \"" + c.shown + L"\" is not a machine name (line 4 of the node file " + file.path + L").\r\n");
+  }
+}
+
+TEST(NodeList, RefusalsComeBeforeAnythingRuns) {
+  const TempFile atLimit(std::string(TEXT_FILE_LIMIT, '\0'));
+  const TempFile overLimit(std::string(TEXT_FILE_LIMIT + 1, 'a'));
+  const PipeServer pipe;
+  ASSERT_NE(pipe.handle, INVALID_HANDLE_VALUE);
+  const struct {
+    std::wstring node;
+    std::wstring error;
+  } cases[] = {
+      {L"@C:\\no\\such\\nodes.txt",
+       L"ERROR: Failed to read the node file C:\\no\\such\\nodes.txt. Error code = 0x80070003\r\n"},
+      {L"@", L"ERROR: /node: names no machine.\r\n"},
+      {L"@NUL", L"ERROR: The node file NUL is not a file.\r\n"},
+      {L"@" + pipe.name, L"ERROR: The node file " + pipe.name + L" is not a file.\r\n"},
+      {L"@" + overLimit.path, L"ERROR: The node file " + overLimit.path + L" is larger than 16 MiB.\r\n"},
+      {L"@" + atLimit.path, L"ERROR: The node file " + atLimit.path + L" is neither UTF-8 nor UTF-16LE text.\r\n"},
+      {L"pc1,.\\root\\default", L"ERROR: \".\\root\\default\" is not a machine name.\r\n"},
+  };
+  for (const auto& c : cases) {
+    FakeWmiAccess wmi;
+    const RunResult run = RunTollix(wmi, {kQuery, L"/node:" + c.node});
+    EXPECT_EQ(run.exitCode, 1) << c.node;
+    EXPECT_EQ(run.output, c.error);
+    EXPECT_TRUE(wmi.log.empty()) << c.node;
+  }
+}
+
+TEST(NodeList, NameWrittenWithBackslashesIsTheMachinesName) {
   FakeWmiAccess wmi;
-  const RunResult run = RunTollix(wmi, {kQuery, L"/node:@C:\\no\\such\\nodes.txt"});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.output, L"ERROR: Failed to read the node file C:\\no\\such\\nodes.txt. Error code = 0x80070003\r\n");
-  EXPECT_TRUE(wmi.log.empty());
+  wmi.AddResult(L"Win32_Thing", L"\\\\.\\root\\cimv2:Win32_Thing.Name=\"x\"").Add(L"Name", StringValue(L"x"));
+  const RunResult run = RunTollix(wmi, {kQuery, L"/node:\\\\VM"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, Banner() + L"\r\nNode=VM\r\nName=x\r\n\r\n");
+  EXPECT_EQ(wmi.Machine(L"VM").connectedNamespace, L"\\\\VM\\root\\cimv2");
 }
 
 }  // namespace

@@ -6,10 +6,16 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "base/run_settings.h"
 #include "cli/run_main.h"
+#include "operations/machine_run.h"
+#include "render/layout.h"
 #include "support/fake_wmi_access.h"
 #include "support/json_lines.h"
 #include "support/run_capture.h"
@@ -128,6 +134,52 @@ TEST(Scale, AMillionBytesAndTenThousandStringsPrintWhole) {
   FakeObject names;
   names.Add(L"Names", StringArray(texts), CIM_STRING | CIM_FLAG_ARRAY);
   EXPECT_TRUE(RunOneObject(names, {}) == strings);
+}
+
+// Behind a first machine that does not answer, the others work on until what
+// they hold reaches the budget, and wait there: memory does not grow with the
+// number of machines or the size of their results.
+TEST(Scale, HeldOutputStaysWithinItsBudgetBehindAStalledMachine) {
+  constexpr size_t kBudget = size_t{4} << 20;
+  const std::wstring text(256 * 1024, L'x');  // 512 KiB a result
+  FakeWmiAccess wmi;
+  wmi.keepLog = false;
+  wmi.GenerateResults(32, [&text](size_t index) {
+    FakeObject row(L"Win32_Row", L"\\\\.\\root\\cimv2:Win32_Row.Id=" + std::to_wstring(index));
+    row.Add(L"Text", StringValue(text));
+    return row;
+  });
+  // Were nothing held back, the others would all be done before it answers.
+  wmi.Machine(L"first").HoldUntil(WmiOp::ExecQuery, [&wmi] { return wmi.MachinesDone() == 7; }, 3000);
+  // Seven machines behind it: 112 MiB of output, were it all held.
+  const std::vector<std::wstring> names = {L"first", L"m1", L"m2", L"m3", L"m4", L"m5", L"m6", L"m7"};
+  RunSettings settings;
+  settings.argNamespace = L"root\\cimv2";
+  settings.argWQL = L"select * from win32_row";
+  settings.formatJson = 1;
+  settings.throttle = 4;
+
+  size_t lines = 0;
+  FunctionSink out([&lines](std::wstring_view written) {
+    lines += static_cast<size_t>(std::count(written.begin(), written.end(), L'\n'));
+  });
+  const std::unique_ptr<Layout> runLayout = MakeLayout(settings, out);
+  const size_t before = CommittedBytes();
+  std::atomic<bool> finished{false};
+  size_t peak = before;
+  std::thread sampler([&] {
+    while (!finished) {
+      peak = std::max(peak, CommittedBytes());
+      Sleep(5);
+    }
+  });
+  const int exitCode = RunOnMachines(wmi, settings, names, out, *runLayout, kBudget);
+  finished = true;
+  sampler.join();
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(lines, names.size() * 32);
+  // The budget, and a few results in flight on each machine at work.
+  EXPECT_LT(peak - before, size_t{32} << 20) << "held output grew past its budget";
 }
 
 }  // namespace

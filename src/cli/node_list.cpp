@@ -1,63 +1,12 @@
 #include "cli/node_list.h"
 
-#include <windows.h>
-
-#include <cstring>
 #include <utility>
 
 #include "base/text.h"
+#include "base/text_file.h"
 #include "render/layout.h"
 
 namespace {
-
-// A kernel handle, closed when it goes.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (Valid()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-HRESULT ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) return HRESULT_FROM_WIN32(GetLastError());
-  char chunk[64 * 1024];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), chunk, sizeof(chunk), &got, nullptr)) return HRESULT_FROM_WIN32(GetLastError());
-    if (got == 0) return S_OK;
-    bytes.append(chunk, got);
-  }
-}
-
-// UTF-16LE after its BOM, or UTF-8 with or without one. False for anything
-// else, including text with NULs (UTF-16 without its BOM reads that way).
-bool DecodeText(const std::string& bytes, std::wstring& text) {
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    if (bytes.size() % 2 != 0) return false;
-    text.resize((bytes.size() - 2) / 2);
-    if (!text.empty()) memcpy(text.data(), bytes.data() + 2, bytes.size() - 2);
-  } else {
-    const size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    const int length = static_cast<int>(bytes.size() - start);
-    if (length > 0) {
-      const int chars = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data() + start, length, nullptr, 0);
-      if (chars <= 0) return false;
-      text.resize(static_cast<size_t>(chars));
-      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data() + start, length, text.data(), chars);
-    }
-  }
-  return text.find(L'\0') == std::wstring::npos;
-}
 
 // Spaces and tabs around a name, and the CR of a CR LF line end.
 std::wstring TrimBlanks(const std::wstring& text) {
@@ -66,26 +15,82 @@ std::wstring TrimBlanks(const std::wstring& text) {
   return text.substr(first, text.find_last_not_of(L" \t\r") - first + 1);
 }
 
+// C0, DEL and C1: none belongs in a name, and some steer a terminal.
+bool IsControl(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+// Control characters as \xNN: a name, from a file above all, must not reach the
+// console raw, where it could move the cursor or hide the rest of the line.
+std::wstring Printable(const std::wstring& name) {
+  static const wchar_t digits[] = L"0123456789abcdef";
+  std::wstring shown;
+  for (const wchar_t c : name) {
+    if (IsControl(c)) {
+      shown += L"\\x";
+      shown += digits[c >> 4];
+      shown += digits[c & 0xF];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+// The name is pasted into the WMI path \\NAME\namespace, so anything that
+// would change that path, or that no machine is called, is refused here,
+// before a run starts. The "\\" administrators often write is dropped.
+bool TakeMachineName(const std::wstring& given, std::wstring& name) {
+  name = given.compare(0, 2, L"\\\\") == 0 ? given.substr(2) : given;
+  if (name.empty() || name.size() > 255) return false;
+  for (const wchar_t c : name) {
+    if (c == L'\\' || c == L'/' || c == L' ' || IsControl(c)) return false;
+  }
+  return true;
+}
+
+// The words any file read whole is refused with; `kind` says which file it
+// was meant to be.
+void ReportUnreadable(Layout& layout, const TextFileRead& read, const wchar_t* kind, const std::wstring& path) {
+  switch (read.problem) {
+    case TextFileProblem::None:
+      break;
+    case TextFileProblem::CannotRead:
+      PrintError(layout, L"ERROR: Failed to read the %ls %ls. Error code = 0x%x\r\n", kind, path.c_str(),
+                 static_cast<unsigned>(read.hr));
+      break;
+    case TextFileProblem::NotAFile:
+      PrintError(layout, L"ERROR: The %ls %ls is not a file.\r\n", kind, path.c_str());
+      break;
+    case TextFileProblem::TooLarge:
+      PrintError(layout, L"ERROR: The %ls %ls is larger than 16 MiB.\r\n", kind, path.c_str());
+      break;
+    case TextFileProblem::NotText:
+      PrintError(layout, L"ERROR: The %ls %ls is neither UTF-8 nor UTF-16LE text.\r\n", kind, path.c_str());
+      break;
+  }
+}
+
 bool ReadNodeFile(const std::wstring& path, Layout& layout, std::vector<std::wstring>& names) {
-  std::string bytes;
-  const HRESULT hr = ReadWholeFile(path, bytes);
-  if (FAILED(hr)) {
-    PrintError(layout, L"ERROR: Failed to read the node file %ls. Error code = 0x%x\r\n", path.c_str(),
-               static_cast<unsigned>(hr));
+  const TextFileRead read = ReadTextFile(path);
+  if (read.problem != TextFileProblem::None) {
+    ReportUnreadable(layout, read, L"node file", path);
     return false;
   }
-  std::wstring text;
-  if (!DecodeText(bytes, text)) {
-    PrintError(layout, L"ERROR: The node file %ls is neither UTF-8 nor UTF-16LE text.\r\n", path.c_str());
-    return false;
-  }
+  const std::wstring& text = read.text;
+  int line = 0;
   size_t start = 0;
   while (start <= text.size()) {
+    ++line;
     size_t end = text.find(L'\n', start);
     if (end == std::wstring::npos) end = text.size();
-    std::wstring name = TrimBlanks(text.substr(start, end - start));
+    const std::wstring given = TrimBlanks(text.substr(start, end - start));
     start = end + 1;
-    if (name.empty() || name[0] == L'#') continue;
+    if (given.empty() || given[0] == L'#') continue;
+    std::wstring name;
+    if (!TakeMachineName(given, name)) {
+      PrintError(layout, L"ERROR: \"%ls\" is not a machine name (line %d of the node file %ls).\r\n",
+                 Printable(given).c_str(), line, path.c_str());
+      return false;
+    }
     names.push_back(std::move(name));
   }
   if (names.empty()) {
@@ -95,19 +100,36 @@ bool ReadNodeFile(const std::wstring& path, Layout& layout, std::vector<std::wst
   return true;
 }
 
-}  // namespace
-
-bool ReadNodeList(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names) {
-  names.clear();
-  if (!value.empty() && value[0] == L'@') return ReadNodeFile(value.substr(1), layout, names);
-  for (std::wstring& name : SplitAtCommas(value)) {
-    if (!name.empty()) names.push_back(std::move(name));
+bool ReadNodeNames(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names) {
+  if (!value.empty() && value[0] == L'@') {
+    // "@" alone names no file, and so no machine.
+    if (value.size() > 1) return ReadNodeFile(value.substr(1), layout, names);
+  } else {
+    for (const std::wstring& given : SplitAtCommas(value)) {
+      if (given.empty()) continue;
+      std::wstring name;
+      if (!TakeMachineName(given, name)) {
+        PrintError(layout, L"ERROR: \"%ls\" is not a machine name.\r\n", Printable(given).c_str());
+        return false;
+      }
+      names.push_back(std::move(name));
+    }
   }
   if (names.empty()) {
     PrintError(layout, L"ERROR: /node: names no machine.\r\n");
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadNodeList(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names) {
+  names.clear();
+  if (ReadNodeNames(value, layout, names)) return true;
+  // A refused list is refused whole: no machine of it is worked on.
+  names.clear();
+  return false;
 }
 
 bool ParseWholeNumber(const std::wstring& text, int lowest, int highest, int& number) {
