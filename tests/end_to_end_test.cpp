@@ -720,4 +720,41 @@ TEST(EndToEndNodes, ANodeFileAndACallOnTwoNames) {
   }
 }
 
+// Output nobody reads stops a node run's changes as soon as it stops those of
+// a run on this machine alone. Each call appends a line to a file, so the
+// file counts what was changed.
+TEST(EndToEndNodes, LostOutputMakesNoMoreChangesThanOnOneMachine) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  ASSERT_NE(GetTempPathW(MAX_PATH + 1, folder), 0u);
+  wchar_t path[MAX_PATH + 1] = {};
+  ASSERT_NE(GetTempFileNameW(folder, L"tch", 0, path), 0u);
+  ScratchDirectory scratch;  // removes the file
+  scratch.files.push_back(path);
+  const auto changesBy = [&path](std::vector<std::wstring> arguments) {
+    DeleteFileW(path);
+    const ChildRun run = RunChild(TollixPath(), arguments, 90000, true);
+    EXPECT_EQ(run.failure, "");
+    EXPECT_EQ(run.exitCode, 1u);
+    // The processes started run on their own: give them time to append.
+    Sleep(3000);
+    std::string text;
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      char buffer[4096];
+      DWORD got = 0;
+      while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) text.append(buffer, got);
+      CloseHandle(file);
+    }
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  const std::wstring query =
+      L"/wql:select * from win32_process where name = 'services.exe' or name = 'explorer.exe' or name = 'plugplay.exe'";
+  const std::wstring append = L"/args:cmd /c echo x>>" + std::wstring(path);
+  for (const wchar_t* layout : {L"/format:csv", L"/format:json"}) {
+    const auto alone = changesBy({query, L"/call:Create", append, layout});
+    const auto onNodes = changesBy({query, L"/call:Create", append, layout, L"/node:.,localhost", L"/throttle:1"});
+    EXPECT_LE(onNodes, alone) << Narrow(layout);
+  }
+}
+
 }  // namespace
