@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release package from a clean build folder:
 #   dist/Tollix-<version>-win-x64.zip  holding Tollix.exe (stripped), README.md,
-#                                      LICENSE and SHA256SUMS (of the exe)
+#                                      the docs/ it links to, LICENSE and
+#                                      SHA256SUMS (of the exe)
 # and prints the zip's path and its SHA-256. The version is the project's.
 # Two runs on the same commit, in any folders, give the same bytes: the exe
 # carries no link time and no build folder, and the zip's file times are the
@@ -24,6 +25,7 @@ cmake --build --preset release >&2
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp build/release/Tollix.exe README.md LICENSE "$stage/"
+cp -r docs "$stage/docs"
 (cd "$stage" && sha256sum Tollix.exe >SHA256SUMS)
 mkdir -p dist
 zip=dist/Tollix-$version-win-x64.zip
@@ -37,8 +39,13 @@ import zipfile
 
 stage, target = sys.argv[1], sys.argv[2]
 stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
+docs = sorted(
+    os.path.relpath(os.path.join(folder, file), stage).replace(os.sep, "/")
+    for folder, _, files in os.walk(os.path.join(stage, "docs"))
+    for file in files
+)
 with zipfile.ZipFile(target, "w") as archive:
-    for name in ("Tollix.exe", "README.md", "LICENSE", "SHA256SUMS"):
+    for name in ["Tollix.exe", "README.md", *docs, "LICENSE", "SHA256SUMS"]:
         info = zipfile.ZipInfo(name, date_time=stamp)
         info.compress_type = zipfile.ZIP_DEFLATED
         info.create_system = 0
