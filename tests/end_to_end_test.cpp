@@ -158,6 +158,10 @@ std::string Usage() {
                "     /showAllProperties Show all properties including __path ...etc \n"
                "     /HexMatrix         Show UINT8 byte array in matrix \n"
                "     /format:list|csv   The format to show result. (Default: list) \n"
+               "     /format:json       Show each result as one line of JSON (JSON Lines). \n"
+               "     /node:             Run on these machines: NAME1,NAME2 or @FILE with one name a line. \n"
+               "     /throttle:         Machines worked on at once with /node:. (Default: 32) \n"
+               "     /timeout:          Seconds to wait for a machine to connect or send a result. (Default: no limit) \n"
                "\n  Example of query:\n"
                "     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \n"
                "     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \n"
@@ -167,7 +171,10 @@ std::string Usage() {
                "\n  Example of method call:\n"
                "     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorDescriptorMethods where InstanceName like 'DISPLAY\\\\%%'\" /call:\"WmiGetMonitorRawEEdidV1Block\" /args:\"0\" /HexMatrix \n"
                "     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName like 'DISPLAY\\\\%%'\" /call:\"WmiSetBrightness\" /args:\"50,1000\" \n"
-               "     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName='DISPLAY\\\\CMN13A8\\\\5&92cad76&0&UID256_0'\" /call:\"WmiSetBrightness\" /args:\"10,1000\" \n");
+               "     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName='DISPLAY\\\\CMN13A8\\\\5&92cad76&0&UID256_0'\" /call:\"WmiSetBrightness\" /args:\"10,1000\" \n"
+               "\n  Example of JSON and of many machines:\n"
+               "     Tollix.exe /WQL:\"select Name,Size,FreeSpace from Win32_LogicalDisk\" /format:json \n"
+               "     Tollix.exe /WQL:\"select Caption,Version from Win32_OperatingSystem\" /node:@machines.txt /throttle:64 /timeout:30 /format:csv \n");
 }
 
 // ---------------------------------------------------------------------------
