@@ -696,14 +696,24 @@ TEST(EndToEndNodes, AnUnknownNameFailsAloneAndTheRunSaysSo) {
                                  Piped("\nNode=localhost\nName=" + bios + "\n\nERROR: 1 of 3 nodes failed.\n"));
 }
 
+// A new file in the temporary folder, removed with the object.
+struct TempFile {
+  explicit TempFile(const wchar_t* prefix) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    wchar_t name[MAX_PATH + 1] = {};
+    if (GetTempPathW(MAX_PATH + 1, folder) != 0 && GetTempFileNameW(folder, prefix, 0, name) != 0) path = name;
+  }
+  ~TempFile() {
+    if (!path.empty()) DeleteFileW(path.c_str());
+  }
+  std::wstring path;
+};
+
 TEST(EndToEndNodes, ANodeFileAndACallOnTwoNames) {
   const std::string bios = BiosName();
-  wchar_t folder[MAX_PATH + 1] = {};
-  ASSERT_NE(GetTempPathW(MAX_PATH + 1, folder), 0u);
-  wchar_t path[MAX_PATH + 1] = {};
-  ASSERT_NE(GetTempFileNameW(folder, L"tnd", 0, path), 0u);
-  ScratchDirectory scratch;  // removes the file
-  scratch.files.push_back(path);
+  const TempFile nodes(L"tnd");
+  ASSERT_FALSE(nodes.path.empty());
+  const wchar_t* path = nodes.path.c_str();
   const std::wstring text = L"\xFEFF# the lab\r\n.\r\n\r\n  localhost\r\n";
   const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -731,13 +741,10 @@ TEST(EndToEndNodes, ANodeFileAndACallOnTwoNames) {
 // a run on this machine alone. Each call appends a line to a file, so the
 // file counts what was changed.
 TEST(EndToEndNodes, LostOutputMakesNoMoreChangesThanOnOneMachine) {
-  wchar_t folder[MAX_PATH + 1] = {};
-  ASSERT_NE(GetTempPathW(MAX_PATH + 1, folder), 0u);
-  wchar_t path[MAX_PATH + 1] = {};
-  ASSERT_NE(GetTempFileNameW(folder, L"tch", 0, path), 0u);
-  ScratchDirectory scratch;  // removes the file
-  scratch.files.push_back(path);
-  const auto changesBy = [&path](std::vector<std::wstring> arguments) {
+  const TempFile changes(L"tch");
+  ASSERT_FALSE(changes.path.empty());
+  const wchar_t* path = changes.path.c_str();
+  const auto changesBy = [path](std::vector<std::wstring> arguments) {
     DeleteFileW(path);
     const ChildRun run = RunChild(TollixPath(), arguments, 90000, true);
     EXPECT_EQ(run.failure, "");
