@@ -26,3 +26,6 @@ inline LONG ConnectFlags(bool bounded) { return bounded ? WBEM_FLAG_CONNECT_USE_
 
 // SET writes the object back whether or not WMI has it already.
 inline constexpr LONG kPutInstanceFlags = WBEM_FLAG_CREATE_OR_UPDATE;
+
+// /describe walks every method of the class, those it inherits included.
+inline constexpr LONG kMethodEnumerationFlags = 0;

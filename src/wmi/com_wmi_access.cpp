@@ -153,6 +153,51 @@ HRESULT ComWmiAccess::EmbeddedObject(const VARIANT& value, WmiObject& object) {
   return hr;
 }
 
+HRESULT ComWmiAccess::PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
+                                        Variant& value) {
+  ComPtr<IWbemQualifierSet> qualifiers;
+  const Bstr propertyName(property);
+  HRESULT hr = Raw(object)->GetPropertyQualifierSet(propertyName.get(), qualifiers.GetAddressOf());
+  if (FAILED(hr)) return hr;
+  return qualifiers->Get(qualifier, 0, value.put(), nullptr);
+}
+
+HRESULT ComWmiAccess::BeginMethodEnumeration(const WmiObject& classObject, LONG flags) {
+  return Raw(classObject)->BeginMethodEnumeration(flags);
+}
+
+HRESULT ComWmiAccess::NextMethod(const WmiObject& classObject, Bstr& name, WmiObject& inSignature,
+                                 WmiObject& outSignature) {
+  IWbemClassObject* in = nullptr;
+  IWbemClassObject* out = nullptr;
+  const HRESULT hr = Raw(classObject)->NextMethod(0, name.put(), &in, &out);
+  inSignature = MakeHandle<WmiObject>(in);
+  outSignature = MakeHandle<WmiObject>(out);
+  return hr;
+}
+
+HRESULT ComWmiAccess::EndMethodEnumeration(const WmiObject& classObject) {
+  return Raw(classObject)->EndMethodEnumeration();
+}
+
+HRESULT ComWmiAccess::MethodQualifier(const WmiObject& classObject, const wchar_t* method, const wchar_t* qualifier,
+                                      Variant& value) {
+  ComPtr<IWbemQualifierSet> qualifiers;
+  HRESULT hr = Raw(classObject)->GetMethodQualifierSet(method, qualifiers.GetAddressOf());
+  if (FAILED(hr)) return hr;
+  return qualifiers->Get(qualifier, 0, value.put(), nullptr);
+}
+
+HRESULT ComWmiAccess::ObjectValue(const WmiObject& object, Variant& value) {
+  if (!object) return E_POINTER;
+  IUnknown* held = Raw(object);
+  held->AddRef();
+  VARIANT& slot = *value.put();
+  slot.vt = VT_UNKNOWN;
+  slot.punkVal = held;
+  return S_OK;
+}
+
 HRESULT ComWmiAccess::ArrayLowerBound(SAFEARRAY* array, LONG& bound) { return SafeArrayGetLBound(array, 1, &bound); }
 
 HRESULT ComWmiAccess::ArrayUpperBound(SAFEARRAY* array, LONG& bound) { return SafeArrayGetUBound(array, 1, &bound); }

@@ -87,6 +87,25 @@ class WmiAccess {
   // properties like any other object's.
   virtual HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) = 0;
 
+  // A qualifier of a property, such as CIMTYPE ("object:Win32_ProcessStartup",
+  // "ref:Win32_Directory"), key, read or write: WBEM_E_NOT_FOUND when the
+  // property has no qualifier of that name.
+  virtual HRESULT PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
+                                    Variant& value) = 0;
+  // The methods of a class definition, one at a time, each with its input and
+  // output signatures (either may come back empty, for a method without
+  // such parameters). NextMethod answers WBEM_S_NO_MORE_DATA after the last.
+  virtual HRESULT BeginMethodEnumeration(const WmiObject& classObject, LONG flags) = 0;
+  virtual HRESULT NextMethod(const WmiObject& classObject, Bstr& name, WmiObject& inSignature,
+                             WmiObject& outSignature) = 0;
+  virtual HRESULT EndMethodEnumeration(const WmiObject& classObject) = 0;
+  // A qualifier of a method, such as static: WBEM_E_NOT_FOUND when absent.
+  virtual HRESULT MethodQualifier(const WmiObject& classObject, const wchar_t* method, const wchar_t* qualifier,
+                                  Variant& value) = 0;
+  // An embedded-object value (VT_UNKNOWN) holding `object`, to Put into a
+  // property or parameter of object type.
+  virtual HRESULT ObjectValue(const WmiObject& object, Variant& value) = 0;
+
   // The access that works on machine `name` of a run over several machines,
   // on a thread of its own. The platform's access serves them all, since the
   // machine is part of the namespace path; a stand-in may keep one each.

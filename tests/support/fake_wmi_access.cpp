@@ -494,3 +494,19 @@ HRESULT FakeWmiAccess::EmbeddedObject(const VARIANT& value, WmiObject& object) {
   object = Hand<WmiObject>(std::move(node));
   return S_OK;
 }
+
+HRESULT FakeWmiAccess::PropertyQualifier(const WmiObject&, const wchar_t*, const wchar_t*, Variant&) {
+  return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+}
+
+HRESULT FakeWmiAccess::BeginMethodEnumeration(const WmiObject&, LONG) { return E_NOTIMPL; }
+
+HRESULT FakeWmiAccess::NextMethod(const WmiObject&, Bstr&, WmiObject&, WmiObject&) { return E_NOTIMPL; }
+
+HRESULT FakeWmiAccess::EndMethodEnumeration(const WmiObject&) { return E_NOTIMPL; }
+
+HRESULT FakeWmiAccess::MethodQualifier(const WmiObject&, const wchar_t*, const wchar_t*, Variant&) {
+  return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+}
+
+HRESULT FakeWmiAccess::ObjectValue(const WmiObject&, Variant&) { return E_NOTIMPL; }

@@ -141,6 +141,15 @@ class FakeWmiAccess final : public WmiAccess {
   HRESULT ArrayUpperBound(SAFEARRAY* array, LONG& bound) override;
   HRESULT ArrayElement(SAFEARRAY* array, LONG index, void* element, size_t elementSize) override;
   HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) override;
+  HRESULT PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
+                            Variant& value) override;
+  HRESULT BeginMethodEnumeration(const WmiObject& classObject, LONG flags) override;
+  HRESULT NextMethod(const WmiObject& classObject, Bstr& name, WmiObject& inSignature,
+                     WmiObject& outSignature) override;
+  HRESULT EndMethodEnumeration(const WmiObject& classObject) override;
+  HRESULT MethodQualifier(const WmiObject& classObject, const wchar_t* method, const wchar_t* qualifier,
+                          Variant& value) override;
+  HRESULT ObjectValue(const WmiObject& object, Variant& value) override;
 
  protected:
   void ReleaseHandle(void* handle) override;
