@@ -12,7 +12,9 @@ const wchar_t* const kOpNames[] = {
     L"InitializeCom", L"InitializeSecurity", L"CreateLocator", L"ConnectServer", L"SetProxyBlanket",
     L"ExecQuery",     L"Next",               L"GetNames",      L"Get",           L"Put",
     L"GetClass",      L"GetMethod",          L"SpawnInstance", L"ExecMethod",    L"PutInstance",
-    L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject"};
+    L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject",
+    L"PropertyQualifier", L"BeginMethodEnumeration", L"NextMethod", L"EndMethodEnumeration", L"MethodQualifier",
+    L"ObjectValue"};
 static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
 
 // The VARIANT type WMI uses for a property of this CIM type.
@@ -148,6 +150,15 @@ FakeMethod& FakeWmiAccess::AddMethod(const std::wstring& className, const std::w
   return definition;
 }
 
+FakeObject& FakeWmiAccess::AddClass(const std::wstring& className) {
+  FakeObject& definition = classes_[className];
+  if (definition.className.empty()) {
+    definition.className = className;
+    definition.Add(L"__CLASS", StringValue(className));
+  }
+  return definition;
+}
+
 void FakeWmiAccess::FailAt(WmiOp op, int nthCall, unsigned long hr) {
   failures_.insert({op, {nthCall, static_cast<HRESULT>(hr)}});
 }
@@ -169,6 +180,7 @@ FakeWmiAccess& FakeWmiAccess::Machine(const std::wstring& name) {
     machine->generatedCount_ = generatedCount_;
     machine->generate_ = generate_;
     machine->methods_ = methods_;
+    machine->classes_ = classes_;
     machine->latencies_ = latencies_;
   }
   return *machine;
@@ -385,11 +397,16 @@ HRESULT FakeWmiAccess::GetClass(const WmiServices& services, const wchar_t* clas
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::GetClass, hr)) return hr;
   NodeOf(services.get());
-  bool known = false;
-  for (const auto& [name, byMethod] : methods_) known = known || _wcsicmp(name.c_str(), className) == 0;
-  if (!known) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
   auto node = std::make_unique<Node>();
-  node->object.className = className;
+  for (const auto& [name, definition] : classes_) {
+    if (_wcsicmp(name.c_str(), className) == 0) node->object = definition;
+  }
+  if (node->object.className.empty()) {
+    bool known = false;
+    for (const auto& [name, byMethod] : methods_) known = known || _wcsicmp(name.c_str(), className) == 0;
+    if (!known) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+    node->object.className = className;
+  }
   classObject = Hand<WmiObject>(std::move(node));
   return S_OK;
 }
@@ -509,4 +526,10 @@ HRESULT FakeWmiAccess::MethodQualifier(const WmiObject&, const wchar_t*, const w
   return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
 }
 
-HRESULT FakeWmiAccess::ObjectValue(const WmiObject&, Variant&) { return E_NOTIMPL; }
+HRESULT FakeWmiAccess::ObjectValue(const WmiObject& object, Variant& value) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::ObjectValue, hr)) return hr;
+  value = EmbeddedValue(NodeOf(object.get()).object);
+  return S_OK;
+}

@@ -20,7 +20,8 @@
 enum class WmiOp {
   InitializeCom, InitializeSecurity, CreateLocator, ConnectServer, SetProxyBlanket, ExecQuery, Next,
   GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
-  ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, Count
+  ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, PropertyQualifier, BeginMethodEnumeration,
+  NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, Count
 };
 const wchar_t* WmiOpName(WmiOp op);
 
@@ -72,6 +73,9 @@ class FakeWmiAccess final : public WmiAccess {
   // For large runs: `count` results made on demand, one at a time.
   void GenerateResults(size_t count, std::function<FakeObject(size_t index)> make);
   FakeMethod& AddMethod(const std::wstring& className, const std::wstring& method);
+  // A class definition GetClass hands out: its properties with their types
+  // and defaults. A class known only by its methods has no properties.
+  FakeObject& AddClass(const std::wstring& className);
   // The Nth call (1-based) of `op` fails with `hr` and does nothing else.
   void FailAt(WmiOp op, int nthCall, unsigned long hr);  // an HRESULT or a WBEMSTATUS
   // Every call of `op` takes `ms` first. A ConnectServer or Next whose wait
@@ -170,6 +174,7 @@ class FakeWmiAccess final : public WmiAccess {
   size_t generatedCount_ = 0;
   std::function<FakeObject(size_t)> generate_;
   std::map<std::wstring, std::map<std::wstring, FakeMethod>> methods_;  // class -> method -> definition
+  std::map<std::wstring, FakeObject> classes_;
   int calls_[static_cast<int>(WmiOp::Count)] = {};
   std::multimap<WmiOp, std::pair<int, HRESULT>> failures_;
   std::map<WmiOp, unsigned long> latencies_;
