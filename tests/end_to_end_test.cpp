@@ -162,6 +162,8 @@ std::string Usage() {
                "     /node:             Run on these machines: NAME1,NAME2 or @FILE with one name a line. \n"
                "     /throttle:         Machines worked on at once with /node:. (Default: 32) \n"
                "     /timeout:          Seconds to wait for a machine to connect or send a result. (Default: no limit) \n"
+               "     /describe          Show the properties and methods of the query's class. \n"
+               "     /params:           Named, typed values for /call: or /set:, as one JSON object or @FILE. \n"
                "\n  Example of query:\n"
                "     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \n"
                "     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \n"
@@ -737,6 +739,91 @@ TEST(EndToEndNodes, ANodeFileAndACallOnTwoNames) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Named and typed values (/params:)
+
+const std::wstring kRegistry = L"/wql:select * from stdregprov";
+
+// HKEY_CURRENT_USER as the hDefKey each platform declares: Windows a uint32,
+// Wine a sint32 that takes the same bits only as a negative number.
+std::wstring CurrentUser() { return IsWine() ? L"-2147483647" : L"2147483649"; }
+
+// What reg.exe says of a key: its values, or that it is not there.
+std::string RegQuery(const std::wstring& key) {
+  wchar_t system[MAX_PATH + 1] = {};
+  GetSystemDirectoryW(system, MAX_PATH + 1);
+  const ChildRun run = RunChild(std::wstring(system) + L"\\reg.exe", {L"query", L"HKCU\\" + key});
+  return run.exitCode == 0 ? run.out : "missing";
+}
+
+std::wstring RegistryParams(const std::wstring& key, const std::wstring& more) {
+  return L"/params:{\"hDefKey\":" + CurrentUser() + L",\"sSubKeyName\":\"" + key + L"\"" + more + L"}";
+}
+
+TEST(EndToEndParams, RegistryKeyValuesWrittenReadAndDeletedByName) {
+  const std::wstring key = L"Software\\TollixE2E" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring jsonKey = L"Software\\\\TollixE2E" + std::to_wstring(GetCurrentProcessId());
+  const auto call = [&](const std::wstring& method, const std::wstring& more, unsigned long exitCode = 0) {
+    return RunJson({kRegistry, L"/call:" + method, RegistryParams(jsonKey, more)}, exitCode);
+  };
+  std::vector<Json> out = call(L"CreateKey", L"");
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0]["ReturnValue"], 0);
+  out = call(L"SetStringValue", L",\"sValueName\":\"s\",\"sValue\":\"caf\u00e9 /? 1,2\"");
+  EXPECT_EQ(out.at(0)["ReturnValue"], 0);
+  out = call(L"SetDWORDValue", L",\"sValueName\":\"n\",\"uValue\":4294967295");
+  EXPECT_EQ(out.at(0)["ReturnValue"], 0);
+  out = call(L"GetStringValue", L",\"sValueName\":\"s\"");
+  EXPECT_EQ(out.at(0)["sValue"], "caf\xC3\xA9 /? 1,2");
+  const std::string written = RegQuery(key);
+  EXPECT_NE(written.find("0xffffffff"), std::string::npos) << written;
+
+  // A value of the wrong type, or one WMI refuses, leaves the key as it was.
+  out = call(L"SetStringValue", L",\"sValueName\":\"s\",\"sValue\":5", 1);
+  EXPECT_EQ(out.at(0)["error"], "sValue takes string, not a number.");
+  if (IsWine()) {
+    out = call(L"SetStringValue", L",\"sValueName\":\"s\",\"sValue\":null", 1);
+    EXPECT_TRUE(std::regex_match(out.at(0)["error"].get<std::string>(),
+                                 std::regex("Failed to put sValue\\. Error code = 0x8[0-9a-f]{7}")))
+        << out.at(0).dump();
+  }
+  EXPECT_EQ(RegQuery(key), written);
+
+  out = call(L"DeleteKey", L"");
+  EXPECT_EQ(out.at(0)["ReturnValue"], 0);
+  EXPECT_EQ(RegQuery(key), "missing");
+}
+
+TEST(EndToEndParams, ProcessStartedWithANamedCommandLine) {
+  const std::vector<Json> created =
+      RunJson({ProcessQuery(), L"/call:Create", L"/params:{\"CommandLine\":\"cmd /c exit\"}"});
+  ASSERT_GE(created.size(), 1u);
+  for (const Json& line : created) {
+    EXPECT_EQ(line["ReturnValue"], 0) << line.dump();
+    EXPECT_TRUE(line["ProcessId"].is_number_integer()) << line.dump();
+  }
+}
+
+TEST(EndToEndParams, TwoPropertiesPutAndShownBeforeOneWrite) {
+  // On Windows this would relabel the system disk.
+  if (!IsWine()) GTEST_SKIP() << "changes the label of C: outside Wine";
+  const ChildRun run =
+      RunTollix({kDiskC, L"/set:", L"/params:{\"VolumeName\":\"TollixE2E\",\"VolumeSerialNumber\":\"0BADF00D\"}"});
+  const std::string shown = Banner() + Piped("\nVolumeName=TollixE2E\nVolumeSerialNumber=0BADF00D\n");
+  ASSERT_EQ(run.out.substr(0, shown.size()), shown) << run.out;
+  // Wine refuses every PutInstance.
+  EXPECT_EQ(run.out.substr(shown.size()),
+            Piped("ERROR: Failed to PutInstance. Error code = 0x80041001\n") +
+                RunFailure("root\\cimv2", "select * from win32_logicaldisk where deviceid = 'c:'"));
+
+  // An array is Tollix's to convert and WMI's to refuse: Wine takes none.
+  const ChildRun dns = RunTollix({L"/wql:select * from win32_networkadapterconfiguration where ipenabled = true",
+                                  L"/set:", L"/params:{\"DNSServerSearchOrder\":[\"192.0.2.53\",\"192.0.2.54\"]}"});
+  if (dns.out == Banner() + kLineEnd) GTEST_SKIP() << "no network adapter here";
+  EXPECT_NE(dns.out.find("ERROR: Failed to put DNSServerSearchOrder. Error code = 0x80041001"), std::string::npos)
+      << dns.out;
+}
+
 // Output nobody reads stops a node run's changes as soon as it stops those of
 // a run on this machine alone. Each call appends a line to a file, so the
 // file counts what was changed.
@@ -769,6 +856,117 @@ TEST(EndToEndNodes, LostOutputMakesNoMoreChangesThanOnOneMachine) {
     const auto onNodes = changesBy({query, L"/call:Create", append, layout, L"/node:.,localhost", L"/throttle:1"});
     EXPECT_LE(onNodes, alone) << Narrow(layout);
   }
+}
+
+// ---------------------------------------------------------------------------
+// /describe: a class definition, not its instances. Wine's classes have fewer
+// members than Windows', carry no qualifiers, and type some parameters
+// differently (StdRegProv's hDefKey: sint32 under Wine, uint32 on Windows),
+// so these check the structure and the names both platforms have.
+
+std::string Text(const Json& value) { return value.is_string() ? value.get<std::string>() : value.dump(); }
+
+std::string Flag(const Json& value, const char* word) { return value == true ? std::string(" ") + word : ""; }
+
+// The lines the list layout shows for a JSON description.
+std::vector<std::string> DescriptionLines(const Json& line) {
+  std::vector<std::string> lines = {"Class=" + Text(line["Class"])};
+  for (const Json& property : line["Properties"]) {
+    lines.push_back("Property=" + Text(property["Name"]) + " " + Text(property["Type"]) + Flag(property["Key"], "key") +
+                    Flag(property["Read"], "read") + Flag(property["Write"], "write"));
+  }
+  for (const Json& method : line["Methods"]) {
+    std::vector<std::string> in;
+    for (const Json& parameter : method["In"]) {
+      in.push_back(std::to_string(in.size() + 1) + " " + Text(parameter["Name"]) + " " + Text(parameter["Type"]));
+    }
+    std::vector<std::string> out;
+    for (const Json& parameter : method["Out"]) out.push_back(Text(parameter["Name"]) + " " + Text(parameter["Type"]));
+    lines.push_back("Method=" + Text(method["Name"]) + "(" + Joined(in, ", ") + ") -> (" + Joined(out, ", ") + ")" +
+                    Flag(method["Static"], "static"));
+  }
+  return lines;
+}
+
+// The type of member `name` of a JSON array of {"Name":..,"Type":..}, found
+// as WMI finds names: without regard to case.
+std::string TypeOf(const Json& array, const std::string& name) {
+  for (const Json& member : array) {
+    if (Lower(Text(member["Name"])) == Lower(name)) return Text(member["Type"]);
+  }
+  return "<missing>";
+}
+
+const Json& Method(const Json& line, const std::string& name) {
+  static const Json missing = Json::parse(R"({"In":[],"Out":[]})");
+  for (const Json& method : line["Methods"]) {
+    if (method["Name"] == name) return method;
+  }
+  ADD_FAILURE() << name << " missing";
+  return missing;
+}
+
+// Describes the class in both layouts, which must say the same; returns the
+// JSON line.
+Json Describe(const std::wstring& query) {
+  const ChildRun list = RunTollix({query, L"/describe"});
+  EXPECT_EQ(list.exitCode, 0u) << list.out;
+  const std::vector<std::vector<std::string>> objects = ListObjects(list.out);
+  const std::vector<Json> json = RunJson({query, L"/describe"});
+  if (objects.size() != 1 || json.size() != 1) {
+    ADD_FAILURE() << "not one description:\n" << list.out;
+    return Json();
+  }
+  std::vector<std::string> keys;
+  for (const auto& member : json[0].items()) keys.push_back(member.key());
+  EXPECT_EQ(keys, (std::vector<std::string>{"Node", "Class", "Properties", "Methods"}));
+  EXPECT_EQ(json[0]["Node"], "LOCALHOST");
+  EXPECT_EQ(objects[0], DescriptionLines(json[0]));
+  return json[0];
+}
+
+TEST(EndToEndDescribe, StdRegProvOnOneMachineAndOnTwoNames) {
+  const std::wstring query = L"/wql:select * from stdregprov";
+  const Json described = Describe(query);
+  EXPECT_EQ(described["Class"], "StdRegProv");
+  for (const char* name :
+       {"CreateKey", "EnumKey", "EnumValues", "GetStringValue", "SetStringValue", "SetDWORDValue", "DeleteKey"}) {
+    const Json& method = Method(described, name);
+    ASSERT_FALSE(method["In"].empty()) << name;
+    EXPECT_EQ(method["In"][0]["Name"], "hDefKey") << name;
+    EXPECT_TRUE(method["In"][0]["Type"] == "sint32" || method["In"][0]["Type"] == "uint32") << name;
+    EXPECT_EQ(TypeOf(method["Out"], "ReturnValue"), "uint32") << name;
+  }
+  // Numbered as /args: fills them.
+  const Json& get = Method(described, "GetStringValue");
+  ASSERT_EQ(get["In"].size(), 3u);
+  EXPECT_EQ(get["In"][1], Json::parse(R"({"Name":"sSubKeyName","Type":"string"})"));
+  EXPECT_EQ(get["In"][2], Json::parse(R"({"Name":"sValueName","Type":"string"})"));
+  EXPECT_EQ(TypeOf(get["Out"], "sValue"), "string");
+  EXPECT_EQ(TypeOf(Method(described, "EnumKey")["Out"], "sNames"), "string[]");
+
+  const ChildRun nodes = RunTollix({query, L"/describe", L"/node:.,localhost", L"/throttle:1"});
+  EXPECT_EQ(nodes.exitCode, 0u);
+  const std::string block = Joined(DescriptionLines(described), "\n");
+  EXPECT_EQ(nodes.out, Banner() + Piped("\nNode=.\n" + block + "\n\n\nNode=localhost\n" + block + "\n\n"));
+}
+
+TEST(EndToEndDescribe, Win32ProcessWithoutInstancesAskedFor) {
+  const Json described = Describe(L"/wql:select * from win32_process where name = 'no such process'");
+  EXPECT_EQ(described["Class"], "Win32_Process");
+  for (const auto& [name, type] : std::map<std::string, std::string>{
+           {"Caption", "string"}, {"Handle", "string"}, {"ProcessId", "uint32"}, {"WorkingSetSize", "uint64"}}) {
+    EXPECT_EQ(TypeOf(described["Properties"], name), type) << name;
+  }
+  EXPECT_EQ(TypeOf(described["Properties"], "__CLASS"), "<missing>");
+  const Json& create = Method(described, "Create");
+  ASSERT_GE(create["In"].size(), 2u);
+  EXPECT_EQ(create["In"][0], Json::parse(R"({"Name":"CommandLine","Type":"string"})"));
+  EXPECT_EQ(create["In"][1], Json::parse(R"({"Name":"CurrentDirectory","Type":"string"})"));
+  EXPECT_EQ(TypeOf(create["Out"], "ProcessId"), "uint32");
+  const Json& owner = Method(described, "GetOwner");
+  EXPECT_EQ(owner["In"], Json::array());
+  EXPECT_EQ(TypeOf(owner["Out"], "User"), "string");
 }
 
 }  // namespace

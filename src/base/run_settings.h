@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
+
+#include <nlohmann/json_fwd.hpp>
 
 // Text settings hold at most FIELD_CHARS - 1 characters.
 inline constexpr std::size_t FIELD_CHARS = 260;
@@ -22,20 +25,26 @@ struct RunSettings {
   std::wstring argNode;      // machine names, or "@" and a file of them
   std::wstring argThrottle;  // machines worked on at once
   std::wstring argTimeout;   // seconds a connection or a Next may take
+  std::wstring argParams;    // named values as one JSON object, or "@" and a file holding one
   Operation argFUNC = Operation::GET;
   int debugDisplay = 0;
   int showAllProperties = 0;
   int hexMatrix = 0;
   int formatCsv = 0;
   int formatJson = 0;
+  int describe = 0;  // the query's class, not its instances
   // Set when the key is there at all, even with an empty value.
   int nodeGiven = 0;
   int throttleGiven = 0;
   int timeoutGiven = 0;
+  int paramsGiven = 0;
 
   // Read from argThrottle and argTimeout once they are checked.
   int throttle = 32;
   int timeoutSeconds = 0;  // 0: waits without limit
+  // Read from argParams once it is checked: the named values, in the order
+  // given.
+  std::shared_ptr<const nlohmann::ordered_json> params;
 
   unsigned long TimeoutMs() const { return timeoutSeconds > 0 ? timeoutSeconds * 1000ul : 0xFFFFFFFFul; }
 };

@@ -56,3 +56,25 @@ std::vector<std::wstring> SplitAtCommas(const std::wstring& text) {
   }
   return items;
 }
+
+bool ToUtf8(std::wstring_view text, std::string& utf8) {
+  utf8.clear();
+  if (text.empty()) return true;
+  const int wide = static_cast<int>(text.size());
+  const int needed = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return false;
+  utf8.resize(static_cast<size_t>(needed));
+  return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), wide, utf8.data(), needed, nullptr,
+                             nullptr) == needed;
+}
+
+std::wstring FromUtf8(std::string_view utf8) {
+  std::wstring text;
+  if (utf8.empty()) return text;
+  const int narrow = static_cast<int>(utf8.size());
+  const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), narrow, nullptr, 0);
+  if (needed <= 0) return text;
+  text.resize(static_cast<size_t>(needed));
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), narrow, text.data(), needed);
+  return text;
+}

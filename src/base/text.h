@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Removes U+0020 from both ends; tabs and other blanks stay.
@@ -20,3 +21,9 @@ void LowerCase(std::wstring& text);
 // conversion itself.
 void AppendUnsigned(unsigned long long number, std::wstring& text);
 void AppendSigned(long long number, std::wstring& text);
+
+// UTF-16 to UTF-8; false for a surrogate without its partner, which UTF-8
+// cannot carry.
+bool ToUtf8(std::wstring_view text, std::string& utf8);
+// UTF-8 (already checked, as a JSON parser does) to UTF-16, NULs included.
+std::wstring FromUtf8(std::string_view utf8);

@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "base/text_file.h"
+#include "cli/unreadable_file.h"
 #include "render/layout.h"
 
 namespace {
@@ -47,32 +48,10 @@ bool TakeMachineName(const std::wstring& given, std::wstring& name) {
   return true;
 }
 
-// The words any file read whole is refused with; `kind` says which file it
-// was meant to be.
-void ReportUnreadable(Layout& layout, const TextFileRead& read, const wchar_t* kind, const std::wstring& path) {
-  switch (read.problem) {
-    case TextFileProblem::None:
-      break;
-    case TextFileProblem::CannotRead:
-      PrintError(layout, L"ERROR: Failed to read the %ls %ls. Error code = 0x%x\r\n", kind, path.c_str(),
-                 static_cast<unsigned>(read.hr));
-      break;
-    case TextFileProblem::NotAFile:
-      PrintError(layout, L"ERROR: The %ls %ls is not a file.\r\n", kind, path.c_str());
-      break;
-    case TextFileProblem::TooLarge:
-      PrintError(layout, L"ERROR: The %ls %ls is larger than 16 MiB.\r\n", kind, path.c_str());
-      break;
-    case TextFileProblem::NotText:
-      PrintError(layout, L"ERROR: The %ls %ls is neither UTF-8 nor UTF-16LE text.\r\n", kind, path.c_str());
-      break;
-  }
-}
-
 bool ReadNodeFile(const std::wstring& path, Layout& layout, std::vector<std::wstring>& names) {
   const TextFileRead read = ReadTextFile(path);
   if (read.problem != TextFileProblem::None) {
-    ReportUnreadable(layout, read, L"node file", path);
+    ReportUnreadableFile(layout, read, L"node file", path);
     return false;
   }
   const std::wstring& text = read.text;

@@ -9,6 +9,7 @@
 #include "base/run_settings.h"
 #include "base/text.h"
 #include "cli/node_list.h"
+#include "cli/params.h"
 #include "cli/scan_arguments.h"
 #include "cli/usage.h"
 #include "operations/machine_run.h"
@@ -59,6 +60,7 @@ void PrintDebugEcho(const RunSettings& settings, Layout& layout) {
             settings.argArguments.c_str());
       break;
   }
+  if (settings.paramsGiven) PrintInfo(layout, L"INFO: params=[%ls]\r\n", settings.argParams.c_str());
   if (settings.nodeGiven) {
     PrintInfo(layout, L"INFO: nodes=[%ls]\r\n", settings.argNode.c_str());
     PrintInfo(layout, L"INFO: throttle=[%d]\r\n", settings.throttle);
@@ -75,7 +77,7 @@ void PrintDebugEcho(const RunSettings& settings, Layout& layout) {
 // SET and CALL need their name and value, and a whole object to work on.
 bool RequestIsComplete(const RunSettings& settings, Layout& layout, bool selectStar) {
   if (settings.argFUNC == Operation::SET) {
-    if (settings.argKey.empty() || settings.argArguments.empty()) {
+    if (!settings.paramsGiven && (settings.argKey.empty() || settings.argArguments.empty())) {
       PrintError(layout, L"ERROR: Name or New value is not defined for set.\r\n");
       return false;
     }
@@ -84,7 +86,7 @@ bool RequestIsComplete(const RunSettings& settings, Layout& layout, bool selectS
       return false;
     }
   } else if (settings.argFUNC == Operation::CALL) {
-    if (settings.argMethodName.empty() || settings.argArguments.empty()) {
+    if (settings.argMethodName.empty() || (!settings.paramsGiven && settings.argArguments.empty())) {
       PrintError(layout, L"ERROR: Method name or method argument is not defined for method call.\r\n");
       return false;
     }
@@ -92,6 +94,24 @@ bool RequestIsComplete(const RunSettings& settings, Layout& layout, bool selectS
       PrintError(layout, L"ERROR: \"select * \" is MUST for /CALL\r\n");
       return false;
     }
+  }
+  return true;
+}
+
+// Named values go to a method's parameters, or to the properties of each
+// result object that SET writes back: not to a property named by /set:, and
+// not together with the values of /args:.
+bool ParamsAreUsable(const RunSettings& settings, Layout& layout) {
+  if (!settings.paramsGiven) return true;
+  if (!settings.argArguments.empty()) {
+    PrintError(layout, L"ERROR: /params: and /args: exclude each other\r\n");
+    return false;
+  }
+  const bool call = settings.argFUNC == Operation::CALL && !settings.argMethodName.empty();
+  const bool set = settings.argFUNC == Operation::SET && settings.argKey.empty();
+  if (!call && !set) {
+    PrintError(layout, L"ERROR: /params: needs /call:METHOD or /set: without a name\r\n");
+    return false;
   }
   return true;
 }
@@ -121,11 +141,28 @@ bool RequestIsUsable(const RunSettings& settings, Layout& layout, OutputSink& ou
     PrintError(layout, L"ERROR: /hexmatrix is exclusive to /format:json\r\n");
     return false;
   }
-  return true;
+  if (settings.describe) {
+    // A description changes nothing, and has no columns for CSV nor arrays
+    // for a matrix.
+    struct Excluded {
+      bool given;
+      const wchar_t* key;
+    };
+    const Excluded excluded[] = {{settings.argFUNC == Operation::SET, L"/set:"},
+                                 {settings.argFUNC == Operation::CALL, L"/call:"},
+                                 {settings.formatCsv != 0, L"/format:csv"},
+                                 {settings.hexMatrix != 0, L"/hexmatrix"}};
+    for (const Excluded& other : excluded) {
+      if (!other.given) continue;
+      PrintError(layout, L"ERROR: /describe is exclusive to %ls\r\n", other.key);
+      return false;
+    }
+  }
+  return ParamsAreUsable(settings, layout);
 }
 
-// The limits of waiting and of machines at work, and the machines themselves,
-// read before anything runs.
+// The limits of waiting and of machines at work, the machines themselves and
+// the named values, read before anything runs.
 bool ReadRunLimits(RunSettings& settings, Layout& layout, std::vector<std::wstring>& nodes) {
   if (settings.throttleGiven && !ParseWholeNumber(settings.argThrottle, 1, 1024, settings.throttle)) {
     PrintError(layout, L"ERROR: /throttle: takes a whole number from 1 to 1024.\r\n");
@@ -135,7 +172,8 @@ bool ReadRunLimits(RunSettings& settings, Layout& layout, std::vector<std::wstri
     PrintError(layout, L"ERROR: /timeout: takes a whole number of seconds from 1 to 86400.\r\n");
     return false;
   }
-  return !settings.nodeGiven || ReadNodeList(settings.argNode, layout, nodes);
+  if (settings.nodeGiven && !ReadNodeList(settings.argNode, layout, nodes)) return false;
+  return !settings.paramsGiven || ReadParams(settings, layout);
 }
 
 }  // namespace
@@ -159,6 +197,10 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   if (!ReadRunLimits(settings, *layout, nodes)) return 1;
 
   const bool selectStar = AnalyzeQuery(settings);
+  if (settings.describe && settings.argClassName.empty()) {
+    PrintError(*layout, L"ERROR: /describe needs a query of the form select ... from CLASS\r\n");
+    return 1;
+  }
   PrintLine(*layout, L"Tollix.exe %ls\r\n", GetProductVersion().c_str());
 
   if (settings.argNamespace.empty()) {

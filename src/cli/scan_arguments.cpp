@@ -26,7 +26,12 @@ const ValuedKey kValuedKeys[] = {
     {L"/node:", true, &RunSettings::argNode, &RunSettings::nodeGiven},
     {L"/throttle:", false, &RunSettings::argThrottle, &RunSettings::throttleGiven},
     {L"/timeout:", false, &RunSettings::argTimeout, &RunSettings::timeoutGiven},
+    {L"/params:", true, &RunSettings::argParams, &RunSettings::paramsGiven},
 };
+
+// JSON may well hold "/c", "/?" or "/set:" in a string: an argument that
+// starts with this key is its value alone.
+constexpr wchar_t kParamsKey[] = L"/params:";
 
 struct FlagKey {
   const wchar_t* key;
@@ -39,6 +44,7 @@ const FlagKey kFlagKeys[] = {
     {L"/hexmatrix", &RunSettings::hexMatrix},
     {L"/format:csv", &RunSettings::formatCsv},
     {L"/format:json", &RunSettings::formatJson},
+    {L"/describe", &RunSettings::describe},
 };
 
 bool AsksForHelp(const std::wstring& lowered) {
@@ -69,6 +75,12 @@ std::optional<RunSettings> ScanArguments(int argc, wchar_t** argv, OutputSink& o
     const std::wstring argument = argv[i] ? argv[i] : L"";
     std::wstring lowered = argument;
     LowerCase(lowered);
+    if (lowered.rfind(kParamsKey, 0) == 0) {
+      settings.argParams = argument.substr(std::size(kParamsKey) - 1);
+      TrimSpaces(settings.argParams);
+      settings.paramsGiven = 1;
+      continue;
+    }
     if (AsksForHelp(lowered)) {
       PrintUsage(out);
       return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include "base/run_settings.h"
 #include "base/text.h"
+#include "operations/typed_values.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 #include "render/object_printer.h"
@@ -99,14 +100,23 @@ int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layo
     PrintInfo(layout, L"INFO: Put arguments [%ls] start.\r\n", settings.argArguments.c_str());
   }
 
-  const std::vector<std::wstring> values = SplitAtCommas(settings.argArguments);
-  // No change to WMI that nobody would see.
-  if (layout.OutputLost(true)) return 1;
-  if (inParameters) {
-    if (PutMethodValues(wmi, settings, layout, inParameters, values) != 0) return 1;
-  } else if (!values.empty()) {
-    PrintError(layout, L"ERROR: Method %ls has no input parameters.\r\n", methodName);
-    return 1;
+  if (settings.params) {
+    // Every value is checked before the first is Put: a method run with
+    // part of what was asked is not what was asked.
+    std::vector<TypedValue> named;
+    if (ConvertNamedValues(wmi, layout, services, *settings.params, inParameters, methodName, named) != 0) return 1;
+    if (layout.OutputLost(true)) return 1;
+    if (PutNamedValues(wmi, settings, layout, inParameters, named) != 0) return 1;
+  } else {
+    const std::vector<std::wstring> values = SplitAtCommas(settings.argArguments);
+    // No change to WMI that nobody would see.
+    if (layout.OutputLost(true)) return 1;
+    if (inParameters) {
+      if (PutMethodValues(wmi, settings, layout, inParameters, values) != 0) return 1;
+    } else if (!values.empty()) {
+      PrintError(layout, L"ERROR: Method %ls has no input parameters.\r\n", methodName);
+      return 1;
+    }
   }
   if (debug) {
     PrintInfo(layout, L"INFO: Put arguments [%ls] end.\r\n", settings.argArguments.c_str());

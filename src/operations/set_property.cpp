@@ -1,14 +1,58 @@
 // SET: changes one property of a result object and writes the object back.
 #include <string>
+#include <vector>
 
 #include "base/run_settings.h"
+#include "operations/typed_values.h"
 #include "operations/wmi_arguments.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 #include "render/value_text.h"
 
+namespace {
+
+// Writes back once, after the value or values are shown.
+int WriteBack(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+              const WmiObject& object) {
+  if (settings.debugDisplay) PrintInfo(layout, L"INFO: Put instance, start\r\n");
+  // No change to WMI that nobody would see.
+  if (layout.OutputLost(true)) return 1;
+  const HRESULT hr = wmi.PutInstance(services, object, kPutInstanceFlags);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to PutInstance. Error code = 0x%x\r\n", hr);
+  if (settings.debugDisplay) PrintInfo(layout, L"INFO: Put instance, end\r\n");
+  PrintLine(layout, L"SET Success.\r\n");
+  return 0;
+}
+
+// The properties /params: names, all Put in the order given and written back
+// in one PutInstance. Every value is checked before the first is Put.
+int SetNamedProperties(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                       const WmiObject& object) {
+  if (settings.debugDisplay) PrintInfo(layout, L"INFO: Start SET method.\r\n");
+  std::vector<TypedValue> named;
+  if (ConvertNamedValues(wmi, layout, services, *settings.params, object, nullptr, named) != 0) return 1;
+  if (layout.OutputLost(true)) return 1;
+  if (PutNamedValues(wmi, settings, layout, object, named) != 0) return 1;
+
+  // What WMI made of each value; a failed read shows as !!CIM_EMPTY!!, and
+  // showing never decides the write.
+  std::vector<Variant> reread(named.size());
+  std::vector<CIMTYPE> types(named.size(), CIM_EMPTY);
+  std::vector<Layout::ShownValue> shown;
+  for (size_t i = 0; i < named.size(); ++i) {
+    wmi.Get(object, named[i].name.c_str(), reread[i], &types[i]);
+    shown.push_back({named[i].name.c_str(), &reread[i].get(), types[i]});
+  }
+  const ValueStatus status = layout.NewValues(wmi, shown);
+  if (status.Failed()) ReportFailure(layout, status.message, status.hr);
+  return WriteBack(wmi, settings, layout, services, object);
+}
+
+}  // namespace
+
 int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
                         const WmiObject& object) {
+  if (settings.params) return SetNamedProperties(wmi, settings, layout, services, object);
   const bool debug = settings.debugDisplay != 0;
   const wchar_t* key = settings.argKey.c_str();
 
@@ -56,12 +100,5 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   const ValueStatus shown = layout.NewValue(wmi, key, value.get(), cimType);
   if (shown.Failed()) ReportFailure(layout, shown.message, shown.hr);
   value = Variant();
-
-  if (debug) PrintInfo(layout, L"INFO: Put instance, start\r\n");
-  if (layout.OutputLost(true)) return 1;
-  hr = wmi.PutInstance(services, object, kPutInstanceFlags);
-  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to PutInstance. Error code = 0x%x\r\n", hr);
-  if (debug) PrintInfo(layout, L"INFO: Put instance, end\r\n");
-  PrintLine(layout, L"SET Success.\r\n");
-  return 0;
+  return WriteBack(wmi, settings, layout, services, object);
 }

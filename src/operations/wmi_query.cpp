@@ -1,6 +1,7 @@
 #include "operations/wmi_query.h"
 
 #include "base/run_settings.h"
+#include "operations/describe_class.h"
 #include "operations/wmi_arguments.h"
 #include "render/layout.h"
 #include "render/object_printer.h"
@@ -44,6 +45,8 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
 
   hr = wmi.SetProxyBlanket(services, kProxyBlanket);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to set proxy blanket. Error code = 0x%x\r\n", hr);
+  // The class itself, not its instances: nothing to query.
+  if (settings.describe) return DescribeClass(wmi, settings, layout, services);
 
   WmiEnumerator results;
   hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);

@@ -1,10 +1,13 @@
 // JSON Lines: every line one complete JSON object ending in CR LF. Results
 // are {"Node":..., then each property}; errors and trace lines become
 // {"error":...} and {"info":...}; the lines meant for people are left out.
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "base/output.h"
 #include "base/run_settings.h"
+#include "render/class_schema.h"
 #include "render/json_text.h"
 #include "render/layout.h"
 
@@ -54,15 +57,66 @@ class JsonLayout final : public Layout {
     EndObject();
   }
 
-  ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
+  // One line holding all of them.
+  ValueStatus NewValues(WmiAccess& wmi, const std::vector<ShownValue>& values) override {
     BeginObject();
-    const ValueStatus status = Property(wmi, name, value, cimType);
-    if (status.Failed()) return status;
+    for (const ShownValue& shown : values) {
+      const ValueStatus status = Property(wmi, shown.name, *shown.value, shown.cimType);
+      if (status.Failed()) return status;
+    }
     EndObject();
     return {};
   }
 
+  void Schema(const ClassSchema& schema) override {
+    BeginObject();
+    line_ += L",\"Class\":";
+    AppendJsonString(schema.className, line_);
+    line_ += L",\"Properties\":[";
+    for (size_t i = 0; i < schema.properties.size(); ++i) {
+      const SchemaProperty& property = schema.properties[i];
+      if (i > 0) line_ += L',';
+      AppendNameAndType(property.name, property.type);
+      line_ += property.key ? L",\"Key\":true" : L",\"Key\":false";
+      line_ += property.read ? L",\"Read\":true" : L",\"Read\":false";
+      line_ += property.write ? L",\"Write\":true}" : L",\"Write\":false}";
+    }
+    line_ += L"],\"Methods\":[";
+    for (size_t i = 0; i < schema.methods.size(); ++i) {
+      const SchemaMethod& method = schema.methods[i];
+      if (i > 0) line_ += L',';
+      line_ += L"{\"Name\":";
+      AppendJsonString(method.name, line_);
+      line_ += method.isStatic ? L",\"Static\":true" : L",\"Static\":false";
+      line_ += L",\"In\":";
+      AppendParameters(method.in);
+      line_ += L",\"Out\":";
+      AppendParameters(method.out);
+      line_ += L'}';
+    }
+    line_ += L']';
+    EndObject();
+  }
+
  private:
+  // Opens an object with its "Name" and "Type" members, left open for more.
+  void AppendNameAndType(const std::wstring& name, const std::wstring& type) {
+    line_ += L"{\"Name\":";
+    AppendJsonString(name, line_);
+    line_ += L",\"Type\":";
+    AppendJsonString(type, line_);
+  }
+
+  void AppendParameters(const std::vector<SchemaParameter>& parameters) {
+    line_ += L'[';
+    for (size_t i = 0; i < parameters.size(); ++i) {
+      if (i > 0) line_ += L',';
+      AppendNameAndType(parameters[i].name, parameters[i].type);
+      line_ += L'}';
+    }
+    line_ += L']';
+  }
+
   // Among the lines of many machines, each message says whose it is.
   void Message(const wchar_t* key, std::wstring_view text) {
     std::wstring line = L"{";

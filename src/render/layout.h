@@ -10,11 +10,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "render/value_text.h"
 
 class OutputSink;
 class WmiAccess;
+struct ClassSchema;
 struct RunSettings;
 
 class Layout {
@@ -38,8 +40,19 @@ class Layout {
   // A method that gave back no output parameters.
   virtual void NoOutputParameters() = 0;
 
-  // The value SET reads back after its Put.
-  virtual ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) = 0;
+  // The values SET reads back after its Puts, in the order they were Put.
+  struct ShownValue {
+    const wchar_t* name;
+    const VARIANT* value;
+    CIMTYPE cimType;
+  };
+  virtual ValueStatus NewValues(WmiAccess& wmi, const std::vector<ShownValue>& values) = 0;
+  ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) {
+    return NewValues(wmi, {{name, &value, cimType}});
+  }
+
+  // What /describe read of a class, as one object of the run.
+  virtual void Schema(const ClassSchema& schema) = 0;
 
   // Whether the output has failed, so that the run must stop; with `flush`,
   // what is held back is pushed out first, as before a change to WMI that

@@ -2,10 +2,12 @@
 // name=value line per property, arrays optionally as a hex matrix) and CSV (a
 // header once, then one line per object; fields are neither quoted nor
 // escaped).
+#include <string>
 #include <utility>
 
 #include "base/output.h"
 #include "base/run_settings.h"
+#include "render/class_schema.h"
 #include "render/layout.h"
 #include "render/value_text.h"
 
@@ -24,13 +26,40 @@ class TextLayout : public Layout {
   void NoOutputParameters() override { NodeLine(); }
   bool OutputLost(bool flush) override { return flush ? !sink_.Flush() : sink_.Failed(); }
 
-  ValueStatus NewValue(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE) override {
-    valueText_.clear();
-    const HRESULT hr = FormatPropertyText(wmi, settings_, value, valueText_);
-    if (FAILED(hr)) return {hr, kArrayReadFailed};
+  // One "name=value" line each; arrays in braces.
+  ValueStatus NewValues(WmiAccess& wmi, const std::vector<ShownValue>& values) override {
     NodeLine();
-    Print(sink_, L"%ls=%ls\r\n", name, valueText_.c_str());
+    for (const ShownValue& shown : values) {
+      valueText_.clear();
+      const HRESULT hr = FormatPropertyText(wmi, settings_, *shown.value, valueText_);
+      if (FAILED(hr)) return {hr, kArrayReadFailed};
+      Print(sink_, L"%ls=%ls\r\n", shown.name, valueText_.c_str());
+    }
     return {};
+  }
+
+  // CSV never gets here (/describe refuses it); it would get the list text.
+  void Schema(const ClassSchema& schema) override {
+    NodeLine();
+    Print(sink_, L"Class=%ls\r\n", schema.className.c_str());
+    for (const SchemaProperty& property : schema.properties) {
+      Print(sink_, L"Property=%ls %ls%ls%ls%ls\r\n", property.name.c_str(), property.type.c_str(),
+            property.key ? L" key" : L"", property.read ? L" read" : L"", property.write ? L" write" : L"");
+    }
+    for (const SchemaMethod& method : schema.methods) {
+      std::wstring line = L"Method=" + method.name + L'(';
+      for (size_t i = 0; i < method.in.size(); ++i) {
+        if (i > 0) line += L", ";
+        line += std::to_wstring(i + 1) + L' ' + method.in[i].name + L' ' + method.in[i].type;
+      }
+      line += L") -> (";
+      for (size_t i = 0; i < method.out.size(); ++i) {
+        if (i > 0) line += L", ";
+        line += method.out[i].name + L' ' + method.out[i].type;
+      }
+      line += method.isStatic ? L") static\r\n" : L")\r\n";
+      sink_.Write(line);
+    }
   }
 
  protected:

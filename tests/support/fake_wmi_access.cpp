@@ -30,6 +30,21 @@ VARTYPE StorageType(CIMTYPE cimType) {
   }
 }
 
+// The one VARIANT type a strict WMI takes for an integer CIM type.
+VARTYPE ExactIntegerType(CIMTYPE cimType) {
+  switch (cimType) {
+    case CIM_SINT8: return VT_I1;
+    case CIM_UINT8: return VT_UI1;
+    case CIM_SINT16: return VT_I2;
+    case CIM_UINT16: return VT_UI2;
+    case CIM_SINT32: return VT_I4;
+    case CIM_UINT32: return VT_UI4;
+    case CIM_SINT64: return VT_I8;
+    case CIM_UINT64: return VT_UI8;
+    default: return VT_EMPTY;
+  }
+}
+
 // "\\HOST\root\cimv2:Win32_Disk.DeviceID="C:"" -> "Win32_Disk"
 std::wstring ClassOfPath(const std::wstring& path) {
   const size_t colon = path.find(L':');
@@ -92,6 +107,18 @@ Variant EmbeddedArray(const std::vector<FakeObject>& objects) {
 
 const wchar_t* WmiOpName(WmiOp op) { return kOpNames[static_cast<int>(op)]; }
 
+FakeQualifier::FakeQualifier(std::wstring qualifierName, Variant qualifierValue)
+    : name(std::move(qualifierName)), value(std::move(qualifierValue)) {}
+
+FakeQualifier::FakeQualifier(const FakeQualifier& other) : name(other.name), value(Copy(other.value.get())) {}
+
+FakeQualifier& FakeQualifier::operator=(const FakeQualifier& other) {
+  if (this == &other) return *this;
+  name = other.name;
+  value = Copy(other.value.get());
+  return *this;
+}
+
 FakeObject::FakeObject(const std::wstring& name, const std::wstring& path) : className(name) {
   Add(L"__CLASS", StringValue(name));
   Add(L"__PATH", StringValue(path));
@@ -104,13 +131,20 @@ FakeObject& FakeObject::operator=(const FakeObject& other) {
   className = other.className;
   properties.clear();
   for (const FakeProperty& property : other.properties) {
-    properties.push_back({property.name, Copy(property.value.get()), property.cimType});
+    properties.push_back({property.name, Copy(property.value.get()), property.cimType, property.qualifiers});
   }
   return *this;
 }
 
 FakeObject& FakeObject::Add(const std::wstring& name, Variant value, CIMTYPE cimType) {
-  properties.push_back({name, std::move(value), cimType});
+  properties.push_back({name, std::move(value), cimType, {}});
+  return *this;
+}
+
+FakeObject& FakeObject::Qualify(const std::wstring& property, const std::wstring& qualifier, Variant value) {
+  FakeProperty* qualified = Find(property);
+  if (qualified == nullptr) std::abort();  // a test qualifying a property it never added
+  qualified->qualifiers.emplace_back(qualifier, std::move(value));
   return *this;
 }
 
@@ -128,6 +162,9 @@ FakeProperty* FakeObject::Find(const std::wstring& name) {
 struct FakeWmiAccess::Node {
   FakeObject object;   // objects and class definitions
   size_t position = 0; // enumerators
+  // Class definitions: the method enumeration under way, if any.
+  bool enumeratingMethods = false;
+  size_t nextMethod = 0;
 };
 
 FakeWmiAccess::FakeWmiAccess() = default;
@@ -145,8 +182,11 @@ void FakeWmiAccess::GenerateResults(size_t count, std::function<FakeObject(size_
 }
 
 FakeMethod& FakeWmiAccess::AddMethod(const std::wstring& className, const std::wstring& method) {
-  FakeMethod& definition = methods_[className][method];
+  std::map<std::wstring, FakeMethod>& byMethod = methods_[className];
+  if (byMethod.find(method) == byMethod.end()) methodOrder_[className].push_back(method);
+  FakeMethod& definition = byMethod[method];
   definition.inputs.className = L"__PARAMETERS";
+  definition.outputs.className = L"__PARAMETERS";
   return definition;
 }
 
@@ -176,10 +216,12 @@ FakeWmiAccess& FakeWmiAccess::Machine(const std::wstring& name) {
     machine = std::make_unique<FakeWmiAccess>();
     machine->parent_ = this;
     machine->keepLog = keepLog;
+    machine->exactIntegerTypes = exactIntegerTypes;
     machine->results_ = results_;
     machine->generatedCount_ = generatedCount_;
     machine->generate_ = generate_;
     machine->methods_ = methods_;
+    machine->methodOrder_ = methodOrder_;
     machine->classes_ = classes_;
     machine->latencies_ = latencies_;
   }
@@ -374,12 +416,20 @@ HRESULT FakeWmiAccess::Put(const WmiObject& object, const wchar_t* name, const V
   FakeObject& target = NodeOf(object.get()).object;
   FakeProperty* property = target.Find(name);
   if (property == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+  if (exactIntegerTypes && value.vt != VT_NULL) {
+    const VARTYPE exact = ExactIntegerType(property->cimType & ~CIM_FLAG_ARRAY);
+    if (exact != VT_EMPTY && (value.vt & ~VT_ARRAY) != exact) return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
+  }
   // WMI converts what it is given to the property's own type; a single value
-  // put into an array property becomes its one element.
+  // put into an array property becomes its one element. Nulls, arrays and
+  // objects are kept as given.
   Variant stored;
   const VARTYPE type = StorageType(property->cimType);
-  if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, type))) return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
-  if (property->cimType & CIM_FLAG_ARRAY) {
+  if (value.vt == VT_NULL || (value.vt & VT_ARRAY) || value.vt == VT_UNKNOWN) {
+    stored = Copy(value);
+  } else if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, type))) {
+    return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
+  } else if (property->cimType & CIM_FLAG_ARRAY) {
     Variant array = RawArray(VT_ARRAY | type, type, 1);
     LONG first = 0;
     void* element = type == VT_BSTR ? static_cast<void*>(stored.get().bstrVal) : static_cast<void*>(&stored.get().lVal);
@@ -512,18 +562,86 @@ HRESULT FakeWmiAccess::EmbeddedObject(const VARIANT& value, WmiObject& object) {
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::PropertyQualifier(const WmiObject&, const wchar_t*, const wchar_t*, Variant&) {
+namespace {
+
+HRESULT FindQualifier(const std::vector<FakeQualifier>& qualifiers, const wchar_t* name, Variant& value) {
+  for (const FakeQualifier& qualifier : qualifiers) {
+    if (_wcsicmp(qualifier.name.c_str(), name) != 0) continue;
+    value = Copy(qualifier.value.get());
+    return S_OK;
+  }
   return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
 }
 
-HRESULT FakeWmiAccess::BeginMethodEnumeration(const WmiObject&, LONG) { return E_NOTIMPL; }
+}  // namespace
 
-HRESULT FakeWmiAccess::NextMethod(const WmiObject&, Bstr&, WmiObject&, WmiObject&) { return E_NOTIMPL; }
+HRESULT FakeWmiAccess::PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
+                                         Variant& value) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::PropertyQualifier, hr)) return hr;
+  const FakeProperty* found = NodeOf(object.get()).object.Find(property);
+  if (found == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+  return FindQualifier(found->qualifiers, qualifier, value);
+}
 
-HRESULT FakeWmiAccess::EndMethodEnumeration(const WmiObject&) { return E_NOTIMPL; }
+HRESULT FakeWmiAccess::BeginMethodEnumeration(const WmiObject& classObject, LONG) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::BeginMethodEnumeration, hr)) return hr;
+  Node& node = NodeOf(classObject.get());
+  node.enumeratingMethods = true;
+  node.nextMethod = 0;
+  return S_OK;
+}
 
-HRESULT FakeWmiAccess::MethodQualifier(const WmiObject&, const wchar_t*, const wchar_t*, Variant&) {
-  return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+HRESULT FakeWmiAccess::NextMethod(const WmiObject& classObject, Bstr& name, WmiObject& inSignature,
+                                  WmiObject& outSignature) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  name = Bstr();
+  inSignature.reset();
+  outSignature.reset();
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::NextMethod, hr)) return hr;
+  Node& node = NodeOf(classObject.get());
+  if (!node.enumeratingMethods) return static_cast<HRESULT>(WBEM_E_UNEXPECTED);
+  const std::vector<std::wstring>* order = nullptr;
+  for (const auto& [className, methods] : methodOrder_) {
+    if (_wcsicmp(className.c_str(), node.object.className.c_str()) == 0) order = &methods;
+  }
+  if (order == nullptr || node.nextMethod >= order->size()) return static_cast<HRESULT>(WBEM_S_NO_MORE_DATA);
+  const std::wstring& method = (*order)[node.nextMethod++];
+  const FakeMethod* definition = FindMethod(node.object.className, method);
+  name = Bstr(method.c_str());
+  if (definition->hasInputSignature) {
+    auto in = std::make_unique<Node>();
+    in->object = definition->inputs;
+    inSignature = Hand<WmiObject>(std::move(in));
+  }
+  if (definition->hasOutputSignature) {
+    auto out = std::make_unique<Node>();
+    out->object = definition->outputs;
+    outSignature = Hand<WmiObject>(std::move(out));
+  }
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::EndMethodEnumeration(const WmiObject& classObject) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::EndMethodEnumeration, hr)) return hr;
+  NodeOf(classObject.get()).enumeratingMethods = false;
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::MethodQualifier(const WmiObject& classObject, const wchar_t* method, const wchar_t* qualifier,
+                                       Variant& value) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::MethodQualifier, hr)) return hr;
+  const FakeMethod* definition = FindMethod(NodeOf(classObject.get()).object.className, method);
+  if (definition == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+  return FindQualifier(definition->qualifiers, qualifier, value);
 }
 
 HRESULT FakeWmiAccess::ObjectValue(const WmiObject& object, Variant& value) {

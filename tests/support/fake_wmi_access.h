@@ -25,10 +25,22 @@ enum class WmiOp {
 };
 const wchar_t* WmiOpName(WmiOp op);
 
+// A qualifier of a property or a method, such as CIMTYPE, key or static.
+struct FakeQualifier {
+  FakeQualifier(std::wstring qualifierName, Variant qualifierValue);
+  FakeQualifier(const FakeQualifier& other);
+  FakeQualifier& operator=(const FakeQualifier& other);
+  FakeQualifier(FakeQualifier&&) = default;
+  FakeQualifier& operator=(FakeQualifier&&) = default;
+  std::wstring name;
+  Variant value;
+};
+
 struct FakeProperty {
   std::wstring name;
   Variant value;
   CIMTYPE cimType = CIM_STRING;
+  std::vector<FakeQualifier> qualifiers;
 };
 
 // An instance, a class definition or a parameter object. Names starting with
@@ -43,6 +55,8 @@ struct FakeObject {
   FakeObject& operator=(FakeObject&&) = default;
 
   FakeObject& Add(const std::wstring& name, Variant value, CIMTYPE cimType = CIM_STRING);
+  // Gives the property added as `property` a qualifier.
+  FakeObject& Qualify(const std::wstring& property, const std::wstring& qualifier, Variant value);
   const FakeProperty* Find(const std::wstring& name) const;
   FakeProperty* Find(const std::wstring& name);
   std::wstring className;
@@ -60,6 +74,10 @@ struct FakeMethod {
   FakeObject inputs;  // the parameters in order, with their defaults
   // Given the filled in-parameters; an empty result means no out-parameters.
   std::function<std::optional<FakeObject>(const FakeObject& inputs)> run;
+  // What method enumeration hands out as the output signature.
+  bool hasOutputSignature = true;
+  FakeObject outputs;
+  std::vector<FakeQualifier> qualifiers;  // static...
 };
 
 class FakeWmiAccess final : public WmiAccess {
@@ -72,6 +90,7 @@ class FakeWmiAccess final : public WmiAccess {
   FakeObject& AddResult(const std::wstring& className, const std::wstring& path);
   // For large runs: `count` results made on demand, one at a time.
   void GenerateResults(size_t count, std::function<FakeObject(size_t index)> make);
+  // Method enumeration hands a class's methods out in the order first added.
   FakeMethod& AddMethod(const std::wstring& className, const std::wstring& method);
   // A class definition GetClass hands out: its properties with their types
   // and defaults. A class known only by its methods has no properties.
@@ -105,6 +124,10 @@ class FakeWmiAccess final : public WmiAccess {
   std::vector<FakeObject> written;        // PutInstance that succeeded
   std::vector<WmiOp> log;                 // every operation, in call order
   bool keepLog = true;                    // off for runs too large to log
+  // Put takes an integer only as the VARIANT type that matches its CIM type
+  // exactly (uint32 as VT_UI4), as Wine's method parameters do; otherwise
+  // it converts what it is given, as Windows does.
+  bool exactIntegerTypes = false;
   std::wstring connectedNamespace;
   std::wstring executedQuery;
   // The arguments of the latest call of each, as the program passed them.
@@ -174,6 +197,7 @@ class FakeWmiAccess final : public WmiAccess {
   size_t generatedCount_ = 0;
   std::function<FakeObject(size_t)> generate_;
   std::map<std::wstring, std::map<std::wstring, FakeMethod>> methods_;  // class -> method -> definition
+  std::map<std::wstring, std::vector<std::wstring>> methodOrder_;       // class -> methods as added
   std::map<std::wstring, FakeObject> classes_;
   int calls_[static_cast<int>(WmiOp::Count)] = {};
   std::multimap<WmiOp, std::pair<int, HRESULT>> failures_;

@@ -1,0 +1,39 @@
+// The named values of /params:, checked against what WMI declares and turned
+// into the VARIANTs WMI takes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "wmi/wmi_access.h"
+
+class Layout;
+struct RunSettings;
+
+// One value, ready to Put.
+struct TypedValue {
+  std::wstring name;  // as WMI spells it
+  Variant value;      // the VARIANT type WMI documents for the CIM type
+  // For integers whose documented type some WMI refuses: the same value as
+  // the exact type (VT_I1, VT_UI2, VT_UI4, VT_I8, VT_UI8); otherwise empty.
+  Variant exact;
+  std::wstring json;  // the value as given, for the trace
+};
+
+// Checks every value against the names and CIM types `target` declares (a
+// method's in-parameters, or a result object) and converts it; embedded
+// objects are built as new instances through `services`. `method` names the
+// method for CALL, and is null for SET; `target` may be empty for a method
+// without input parameters. On the first value that does not fit, prints why
+// and returns 1: nothing has been Put into `target` then.
+int ConvertNamedValues(WmiAccess& wmi, Layout& layout, const WmiServices& services,
+                       const nlohmann::ordered_json& values, const WmiObject& target, const wchar_t* method,
+                       std::vector<TypedValue>& converted);
+
+// Puts every value into `target`, in order. An integer WMI refuses with
+// WBEM_E_TYPE_MISMATCH is put once more as its exact type, and only that
+// answer counts. Prints the first failure and returns 1.
+int PutNamedValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiObject& target,
+                   const std::vector<TypedValue>& values);

@@ -1,0 +1,15 @@
+// CIM types as people write them.
+#pragma once
+
+#include <windows.h>
+#include <wbemcli.h>
+
+#include <string>
+
+// "uint32", "string[]", "object:Win32_ProcessStartup", "ref:Win32_Directory".
+// `cimTypeQualifier` is the property's CIMTYPE qualifier, which names the
+// class of an object or a reference ("object:Win32_ProcessStartup"), or empty.
+std::wstring CimTypeText(CIMTYPE cimType, const std::wstring& cimTypeQualifier);
+
+// The class a CIMTYPE qualifier names: what follows its colon, or empty.
+std::wstring QualifiedClass(const std::wstring& cimTypeQualifier);
