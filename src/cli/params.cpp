@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "base/text_file.h"
 #include "cli/unreadable_file.h"
+#include "operations/typed_values.h"
 #include "render/layout.h"
 
 namespace {
@@ -107,17 +108,6 @@ class ParamsReader final : public nlohmann::json_sax<Json> {
   bool duplicate_ = false;
 };
 
-const wchar_t* KindOf(const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::array: return L"an array";
-    case Json::value_t::string: return L"a string";
-    case Json::value_t::boolean: return L"a boolean";
-    case Json::value_t::null: return L"null";
-    case Json::value_t::object: return L"an object";
-    default: return L"a number";
-  }
-}
-
 }  // namespace
 
 bool ReadParams(RunSettings& settings, Layout& layout) {
@@ -147,7 +137,7 @@ bool ReadParams(RunSettings& settings, Layout& layout) {
     return false;
   }
   if (!reader.Root().is_object()) {
-    PrintError(layout, L"ERROR: /params: is not a JSON object: it is %ls\r\n", KindOf(reader.Root()));
+    PrintError(layout, L"ERROR: /params: is not a JSON object: it is %ls\r\n", JsonKind(reader.Root()));
     return false;
   }
   settings.params = std::make_shared<const Json>(std::move(reader.Root()));

@@ -23,17 +23,6 @@ std::wstring Compact(const Json& value) {
   return FromUtf8(value.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
-const wchar_t* KindOf(const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::array: return L"an array";
-    case Json::value_t::string: return L"a string";
-    case Json::value_t::boolean: return L"a boolean";
-    case Json::value_t::object: return L"an object";
-    case Json::value_t::null: return L"null";
-    default: return L"a number";
-  }
-}
-
 bool SameName(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
          CSTR_EQUAL;
@@ -338,7 +327,7 @@ class Converter {
 
   bool WrongType(const Declared& declared, const std::wstring& shownName, const Json& value) {
     PrintError(layout_, L"ERROR: %ls takes %ls, not %ls.\r\n", shownName.c_str(), declared.typeText.c_str(),
-               KindOf(value));
+               JsonKind(value));
     return false;
   }
 
@@ -470,6 +459,17 @@ std::wstring ClassOf(WmiAccess& wmi, const WmiObject& object) {
 }
 
 }  // namespace
+
+const wchar_t* JsonKind(const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::array: return L"an array";
+    case Json::value_t::string: return L"a string";
+    case Json::value_t::boolean: return L"a boolean";
+    case Json::value_t::object: return L"an object";
+    case Json::value_t::null: return L"null";
+    default: return L"a number";
+  }
+}
 
 int ConvertNamedValues(WmiAccess& wmi, Layout& layout, const WmiServices& services, const Json& values,
                        const WmiObject& target, const wchar_t* method, std::vector<TypedValue>& converted) {

@@ -22,6 +22,9 @@ struct TypedValue {
   std::wstring json;  // the value as given, for the trace
 };
 
+// What a JSON value is, in words: "a string", "an array", "null"...
+const wchar_t* JsonKind(const nlohmann::ordered_json& value);
+
 // Checks every value against the names and CIM types `target` declares (a
 // method's in-parameters, or a result object) and converts it; embedded
 // objects are built as new instances through `services`. `method` names the
