@@ -126,7 +126,7 @@ double WalkSeconds(FakeWmiAccess& fake) {
   WmiServices services;
   WmiEnumerator results;
   if (FAILED(fake.CreateLocator(locator)) ||
-      FAILED(fake.ConnectServer(locator, L"root\\cimv2", 0, WBEM_INFINITE, services)) ||
+      FAILED(fake.ConnectServer(locator, L"root\\cimv2", {}, 0, WBEM_INFINITE, services)) ||
       FAILED(fake.ExecQuery(services, L"WQL", L"select * from bench", 0, results))) {
     return 0;
   }

@@ -73,6 +73,17 @@ for preset in mingw mingw-hardened mingw-clang; do
     exit 1
   fi
   echo "Long install path: the banner reads '$banner'" >&2
+
+  # Asked on a console, the password is read without echo. A pseudo-terminal
+  # is a console to Wine; no Windows test program can make one.
+  prompt=$( (sleep 3; printf 'pty-s3cret\r') | timeout 120 script -qec \
+    "wine '$TOLLIX_ROOT/build/$preset/Tollix.exe' '/wql:select name from win32_bios' /node:. '/user:CORP\\admin'" \
+    /dev/null 2>/dev/null | tr -d '\r' || true)
+  if [[ "$prompt" != *"Password for CORP\admin:"* || "$prompt" == *pty-s3cret* || "$prompt" != *"Node=."* ]]; then
+    echo "FAILED: the password prompt on a console: $prompt" >&2
+    exit 1
+  fi
+  echo "Console: the password was asked for and not echoed" >&2
 done
 
 # The release package: built twice, from copies of this tree in two folders,

@@ -164,6 +164,8 @@ std::string Usage() {
                "     /timeout:          Seconds to wait for a machine to connect or send a result. (Default: no limit) \n"
                "     /describe          Show the properties and methods of the query's class. \n"
                "     /params:           Named, typed values for /call: or /set:, as one JSON object or @FILE. \n"
+               "     /user:             Reach the /node: machines as this account: DOMAIN\\user. \n"
+               "     /password:         The password of /user:; asked for when left out. \n"
                "\n  Example of query:\n"
                "     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \n"
                "     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \n"
@@ -822,6 +824,30 @@ TEST(EndToEndParams, TwoPropertiesPutAndShownBeforeOneWrite) {
   if (dns.out == Banner() + kLineEnd) GTEST_SKIP() << "no network adapter here";
   EXPECT_NE(dns.out.find("ERROR: Failed to put DNSServerSearchOrder. Error code = 0x80041001"), std::string::npos)
       << dns.out;
+}
+
+// ---------------------------------------------------------------------------
+// Credentials. Wine takes them, and any blanket, for its own connection and
+// checks nothing: these show the flow, not the security.
+
+TEST(EndToEndCredentials, ThisMachineIsReachedWhateverTheAccountAndThePasswordIsReadFromAPipe) {
+  const std::string bios = BiosName();
+  const std::string expected = Banner() + Piped("\nNode=.\nName=" + bios + "\n\n");
+  ChildRun run = RunTollix({kBiosName, L"/node:.", L"/user:CORP\\admin", L"/password:s3cret"});
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.out, expected);
+
+  // Scripts pipe the password in: its first line, without its line end.
+  const std::string piped = "s3cret\r\nnot this\n";
+  run = RunChild(TollixPath(), {kBiosName, L"/node:.", L"/user:CORP\\admin", L"/debugdisplay"}, 90000, false, &piped);
+  EXPECT_EQ(run.exitCode, 0u) << run.out;
+  EXPECT_NE(run.out.find("INFO: password=[asked]"), std::string::npos) << run.out;
+  EXPECT_EQ((run.out + run.err).find("s3cret"), std::string::npos);
+
+  // No input at all: nothing runs.
+  run = RunTollix({kBiosName, L"/node:.", L"/user:CORP\\admin"});
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.out, Piped("ERROR: No password was given for CORP\\admin.\n"));
 }
 
 // Output nobody reads stops a node run's changes as soon as it stops those of

@@ -53,6 +53,8 @@ std::vector<Mode> Modes() {
       {WmiOp::CreateLocator, Message(L"Failed to create IWbemLocator object")},
       {WmiOp::ConnectServer, Message(L"Failed to connect")},
       {WmiOp::SetProxyBlanket, Message(L"Failed to set proxy blanket")},
+      // Only in a /node: run: the enumerator's proxy gets the blanket too.
+      {WmiOp::SetEnumeratorBlanket, Message(L"Failed to set proxy blanket")},
       {WmiOp::ExecQuery, Message(L"Failed to execute query")},
       {WmiOp::Next, Message(L"Failed to get next object")},
   };

@@ -25,7 +25,7 @@ Printed PrintAll(FakeWmiAccess& wmi, const RunSettings& settings, Layout& layout
   ULONG returned = 0;
   Printed printed;
   wmi.CreateLocator(locator);
-  wmi.ConnectServer(locator, L"root\\x", 0, WBEM_INFINITE, services);
+  wmi.ConnectServer(locator, L"root\\x", {}, 0, WBEM_INFINITE, services);
   wmi.ExecQuery(services, L"WQL", L"select * from x", 0, results);
   out.Clear();
   while (SUCCEEDED(wmi.Next(results, object, returned, WBEM_INFINITE)) && returned == 1) {

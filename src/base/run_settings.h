@@ -25,6 +25,8 @@ struct RunSettings {
   std::wstring argNode;      // machine names, or "@" and a file of them
   std::wstring argThrottle;  // machines worked on at once
   std::wstring argTimeout;   // seconds a connection or a Next may take
+  std::wstring argUser;      // the account a /node: run reaches its machines as
+  std::wstring argPassword;  // given, or asked for; wiped when the run ends
   std::wstring argParams;    // named values as one JSON object, or "@" and a file holding one
   Operation argFUNC = Operation::GET;
   int debugDisplay = 0;
@@ -38,6 +40,9 @@ struct RunSettings {
   int throttleGiven = 0;
   int timeoutGiven = 0;
   int paramsGiven = 0;
+  int userGiven = 0;
+  int passwordGiven = 0;
+  int passwordAsked = 0;  // read from the console or standard input, not the command line
 
   // Read from argThrottle and argTimeout once they are checked.
   int throttle = 32;

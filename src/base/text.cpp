@@ -78,3 +78,7 @@ std::wstring FromUtf8(std::string_view utf8) {
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), narrow, text.data(), needed);
   return text;
 }
+
+void WipeText(std::wstring& text) {
+  if (!text.empty()) SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+}

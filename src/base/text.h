@@ -27,3 +27,7 @@ void AppendSigned(long long number, std::wstring& text);
 bool ToUtf8(std::wstring_view text, std::string& utf8);
 // UTF-8 (already checked, as a JSON parser does) to UTF-16, NULs included.
 std::wstring FromUtf8(std::string_view utf8);
+
+// Overwrites the text's characters with zeros, in a way the compiler keeps:
+// for copies of a password, once they are no longer needed.
+void WipeText(std::wstring& text);

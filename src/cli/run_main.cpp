@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "cli/node_list.h"
 #include "cli/params.h"
+#include "cli/password_prompt.h"
 #include "cli/scan_arguments.h"
 #include "cli/usage.h"
 #include "operations/machine_run.h"
@@ -61,6 +62,11 @@ void PrintDebugEcho(const RunSettings& settings, Layout& layout) {
       break;
   }
   if (settings.paramsGiven) PrintInfo(layout, L"INFO: params=[%ls]\r\n", settings.argParams.c_str());
+  if (settings.userGiven) {
+    // The password itself is never shown.
+    PrintInfo(layout, L"INFO: user=[%ls]\r\n", settings.argUser.c_str());
+    PrintInfo(layout, L"INFO: password=[%ls]\r\n", settings.passwordAsked ? L"asked" : L"given");
+  }
   if (settings.nodeGiven) {
     PrintInfo(layout, L"INFO: nodes=[%ls]\r\n", settings.argNode.c_str());
     PrintInfo(layout, L"INFO: throttle=[%d]\r\n", settings.throttle);
@@ -116,6 +122,19 @@ bool ParamsAreUsable(const RunSettings& settings, Layout& layout) {
   return true;
 }
 
+// Credentials are for other machines: WMI refuses them for this one.
+bool CredentialsAreUsable(const RunSettings& settings, Layout& layout) {
+  if ((settings.userGiven || settings.passwordGiven) && !settings.nodeGiven) {
+    PrintError(layout, L"ERROR: /user: and /password: need /node:\r\n");
+    return false;
+  }
+  if (settings.passwordGiven && !settings.userGiven) {
+    PrintError(layout, L"ERROR: /password: needs /user:\r\n");
+    return false;
+  }
+  return true;
+}
+
 // The refusals that need no banner: the request cannot run as written.
 bool RequestIsUsable(const RunSettings& settings, Layout& layout, OutputSink& out) {
   if (const wchar_t* key = FindTooLongValue(settings)) {
@@ -158,7 +177,7 @@ bool RequestIsUsable(const RunSettings& settings, Layout& layout, OutputSink& ou
       return false;
     }
   }
-  return ParamsAreUsable(settings, layout);
+  return ParamsAreUsable(settings, layout) && CredentialsAreUsable(settings, layout);
 }
 
 // The limits of waiting and of machines at work, the machines themselves and
@@ -190,6 +209,10 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   std::optional<RunSettings> scanned = ScanArguments(argc, argv, out);
   if (!scanned) return 0;
   RunSettings& settings = *scanned;
+  struct Wiped {
+    std::wstring& text;
+    ~Wiped() { WipeText(text); }
+  } passwordWiped{settings.argPassword};
   if (settings.formatJson) out.KeepLineEndsExact();
   const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
   if (!RequestIsUsable(settings, *layout, out)) return 1;
@@ -200,6 +223,13 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   if (settings.describe && settings.argClassName.empty()) {
     PrintError(*layout, L"ERROR: /describe needs a query of the form select ... from CLASS\r\n");
     return 1;
+  }
+  if (settings.userGiven && !settings.passwordGiven) {
+    if (!AskPassword(settings.argUser, settings.argPassword)) {
+      PrintError(*layout, L"ERROR: No password was given for %ls.\r\n", settings.argUser.c_str());
+      return 1;
+    }
+    settings.passwordAsked = 1;
   }
   PrintLine(*layout, L"Tollix.exe %ls\r\n", GetProductVersion().c_str());
 

@@ -1,5 +1,7 @@
 #include "cli/scan_arguments.h"
 
+#include <windows.h>
+
 #include <iterator>
 #include <string>
 
@@ -24,9 +26,28 @@ const ValuedKey kValuedKeys[] = {
     {L"/call:", true, &RunSettings::argMethodName},
     {L"/args:", true, &RunSettings::argArguments},
     {L"/node:", true, &RunSettings::argNode, &RunSettings::nodeGiven},
+    {L"/user:", true, &RunSettings::argUser, &RunSettings::userGiven},
+    {L"/password:", true, &RunSettings::argPassword, &RunSettings::passwordGiven},
     {L"/throttle:", false, &RunSettings::argThrottle, &RunSettings::throttleGiven},
     {L"/timeout:", false, &RunSettings::argTimeout, &RunSettings::timeoutGiven},
     {L"/params:", true, &RunSettings::argParams, &RunSettings::paramsGiven},
+};
+
+constexpr wchar_t kPasswordKey[] = L"/password:";
+
+// The scan's own copies of an argument that holds a password.
+class WipedWhenDone {
+ public:
+  WipedWhenDone(std::wstring& text, bool secret) : text_(text), secret_(secret) {}
+  ~WipedWhenDone() {
+    if (secret_) WipeText(text_);
+  }
+  WipedWhenDone(const WipedWhenDone&) = delete;
+  WipedWhenDone& operator=(const WipedWhenDone&) = delete;
+
+ private:
+  std::wstring& text_;
+  const bool secret_;
 };
 
 // JSON may well hold "/c", "/?" or "/set:" in a string: an argument that
@@ -72,9 +93,14 @@ void TakeValues(const std::wstring& argument, const std::wstring& lowered, RunSe
 std::optional<RunSettings> ScanArguments(int argc, wchar_t** argv, OutputSink& out) {
   RunSettings settings;
   for (int i = 0; i < argc; ++i) {
-    const std::wstring argument = argv[i] ? argv[i] : L"";
+    std::wstring argument = argv[i] ? argv[i] : L"";
     std::wstring lowered = argument;
     LowerCase(lowered);
+    // A password given here lives on only in the run's settings.
+    const bool secret = lowered.find(kPasswordKey) != std::wstring::npos;
+    const WipedWhenDone wipedArgument(argument, secret);
+    const WipedWhenDone wipedLowered(lowered, secret);
+    if (secret && argv[i]) SecureZeroMemory(argv[i], argument.size() * sizeof(wchar_t));
     if (lowered.rfind(kParamsKey, 0) == 0) {
       settings.argParams = argument.substr(std::size(kParamsKey) - 1);
       TrimSpaces(settings.argParams);

@@ -56,6 +56,8 @@ void PrintUsage(OutputSink& out) {
   Print(out, L"     /timeout:          Seconds to wait for a machine to connect or send a result. (Default: no limit) \r\n");
   Print(out, L"     /describe          Show the properties and methods of the query's class. \r\n");
   Print(out, L"     /params:           Named, typed values for /call: or /set:, as one JSON object or @FILE. \r\n");
+  Print(out, L"     /user:             Reach the /node: machines as this account: DOMAIN\\user. \r\n");
+  Print(out, L"     /password:         The password of /user:; asked for when left out. \r\n");
   Print(out, L"\r\n  Example of query:\r\n");
   Print(out, L"     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \r\n");
   Print(out, L"     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \r\n");

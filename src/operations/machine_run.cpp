@@ -9,17 +9,69 @@
 
 #include "base/output.h"
 #include "base/run_settings.h"
+#include "base/text.h"
+#include "base/this_machine.h"
 #include "operations/machine_output.h"
+#include "operations/wmi_arguments.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 
 namespace {
 
+// The account one machine is reached as. The COAUTHIDENTITY that its proxies
+// point to lives as long as this object, which outlives them, and the copy
+// of the password it holds is wiped when it goes.
+class MachineAccount {
+ public:
+  // `local`: WMI refuses credentials for this machine, so it is reached as
+  // the caller.
+  MachineAccount(const RunSettings& settings, bool local) {
+    if (local || !settings.userGiven) return;
+    user_ = settings.argUser;
+    password_ = settings.argPassword;
+    // "DOMAIN\user" and ".\user" carry their domain; "user@domain" is whole.
+    const size_t slash = user_.find(L'\\');
+    name_ = slash == std::wstring::npos ? user_ : user_.substr(slash + 1);
+    domain_ = slash == std::wstring::npos ? std::wstring() : user_.substr(0, slash);
+    identity_.User = reinterpret_cast<USHORT*>(name_.data());
+    identity_.UserLength = static_cast<ULONG>(name_.size());
+    identity_.Domain = domain_.empty() ? nullptr : reinterpret_cast<USHORT*>(domain_.data());
+    identity_.DomainLength = static_cast<ULONG>(domain_.size());
+    identity_.Password = reinterpret_cast<USHORT*>(password_.data());
+    identity_.PasswordLength = static_cast<ULONG>(password_.size());
+    identity_.Flags = kIdentityFlags;
+    hasIdentity_ = true;
+  }
+  ~MachineAccount() {
+    WipeText(password_);
+    SecureZeroMemory(&identity_, sizeof(identity_));
+  }
+  MachineAccount(const MachineAccount&) = delete;
+  MachineAccount& operator=(const MachineAccount&) = delete;
+
+  MachineConnection Connection() {
+    MachineConnection connection{{}, RemoteProxyBlanket(hasIdentity_ ? &identity_ : nullptr)};
+    if (hasIdentity_) connection.credentials = {user_.c_str(), password_.c_str()};
+    return connection;
+  }
+
+ private:
+  std::wstring user_;
+  std::wstring name_;
+  std::wstring domain_;
+  std::wstring password_;
+  COAUTHIDENTITY identity_{};
+  bool hasIdentity_ = false;
+};
+
 // The same run as on this machine, into the machine's own block.
-int RunOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring& name, OutputSink& block) {
+int RunOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring& name, bool local,
+                 OutputSink& block) {
   const std::unique_ptr<Layout> layout = MakeMachineLayout(settings, block, name);
   const std::wstring nameSpace = L"\\\\" + name + L"\\" + settings.argNamespace;
-  if (WmiQuery(wmi, settings, *layout, nameSpace.c_str(), settings.argWQL.c_str(), ComSecurity::SetAlready) != 0) {
+  MachineAccount account(settings, local);
+  const MachineConnection connection = account.Connection();
+  if (WmiQuery(wmi, settings, *layout, nameSpace.c_str(), settings.argWQL.c_str(), &connection) != 0) {
     PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", nameSpace.c_str(), settings.argWQL.c_str());
     return 1;
   }
@@ -101,7 +153,8 @@ class MachineWindow {
     jobs_.push_back(std::move(job));
     ++running_;
     started->worker = std::thread([this, started] {
-      const int result = RunOnMachine(wmi_.Machine(started->name), settings_, started->name, started->block);
+      const int result = RunOnMachine(wmi_.Machine(started->name), settings_, started->name,
+                                      NamesThisMachine(started->name, localNames_), started->block);
       const std::lock_guard<std::mutex> finished(lock_);
       started->result = result;
       started->done = true;
@@ -127,6 +180,7 @@ class MachineWindow {
   WmiAccess& wmi_;
   const RunSettings& settings_;
   const std::vector<std::wstring>& names_;
+  const std::vector<std::wstring> localNames_ = NamesOfThisMachine();
   MachineOutput& output_;
   const size_t throttle_;
   std::mutex lock_;
@@ -146,7 +200,7 @@ int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector
   if (settings.argFUNC != Operation::GET && !out.Flush()) return 1;
   // COM and its security are set for the whole process once, before any
   // machine's thread starts; each thread then joins the same apartment.
-  if (StartCom(wmi, runLayout, ComSecurity::SetHere) != 0) return 1;
+  if (StartCom(wmi, runLayout, &kRemoteComSecurity) != 0) return 1;
   size_t failed = 0;
   {
     MachineOutput output(out, heldOutputBudget);

@@ -29,3 +29,21 @@ inline constexpr LONG kPutInstanceFlags = WBEM_FLAG_CREATE_OR_UPDATE;
 
 // /describe walks every method of the class, those it inherits included.
 inline constexpr LONG kMethodEnumerationFlags = 0;
+
+// A run over several machines asks for packet privacy as the process default,
+// so that activation meets servers hardened against anything less.
+inline constexpr ComSecurityArguments kRemoteComSecurity = {-1, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                                            RPC_C_IMP_LEVEL_IMPERSONATE, EOAC_NONE};
+
+// Every proxy to a machine of such a run, the enumerators' included:
+// Negotiate picks Kerberos where it can, everything that crosses the network
+// is encrypted, and WMI may impersonate the caller. `identity` is a
+// COAUTHIDENTITY, or null for the caller's own account.
+inline ProxyBlanketArguments RemoteProxyBlanket(COAUTHIDENTITY* identity) {
+  return {RPC_C_AUTHN_DEFAULT,         RPC_C_AUTHZ_DEFAULT, RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE,
+          EOAC_NONE,                   COLE_DEFAULT_PRINCIPAL,
+          identity != nullptr ? static_cast<void*>(identity) : COLE_DEFAULT_AUTHINFO};
+}
+
+// The strings of a COAUTHIDENTITY are UTF-16.
+inline constexpr ULONG kIdentityFlags = SEC_WINNT_AUTH_IDENTITY_UNICODE;

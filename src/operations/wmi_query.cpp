@@ -22,6 +22,8 @@ int ApplyOperation(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
   return PrintObjectProperties(wmi, settings, layout, object);
 }
 
+constexpr wchar_t kBlanketFailed[] = L"ERROR: Failed to set proxy blanket. Error code = 0x%x\r\n";
+
 int ReportTimeout(const RunSettings& settings, Layout& layout) {
   PrintError(layout, L"ERROR: Timed out after %d seconds.\r\n", settings.timeoutSeconds);
   return 1;
@@ -30,27 +32,33 @@ int ReportTimeout(const RunSettings& settings, Layout& layout) {
 // Everything that needs COM, with every interface held in a scope that ends
 // before COM is uninitialised.
 int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-                        const wchar_t* query) {
+                        const wchar_t* query, const MachineConnection* machine) {
   WmiLocator locator;
   HRESULT hr = wmi.CreateLocator(locator);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to create IWbemLocator object. Error code = 0x%x\r\n", hr);
 
   WmiServices services;
-  hr = wmi.ConnectServer(locator, nameSpace, ConnectFlags(settings.timeoutSeconds > 0), settings.TimeoutMs(),
-                         services);
+  const ConnectCredentials ownAccount;
+  hr = wmi.ConnectServer(locator, nameSpace, machine ? machine->credentials : ownAccount,
+                         ConnectFlags(settings.timeoutSeconds > 0), settings.TimeoutMs(), services);
   if (hr == static_cast<HRESULT>(WBEM_E_TIMED_OUT) && settings.timeoutSeconds > 0) {
     return ReportTimeout(settings, layout);
   }
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to connect. Error code = 0x%x\r\n", hr);
 
-  hr = wmi.SetProxyBlanket(services, kProxyBlanket);
-  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to set proxy blanket. Error code = 0x%x\r\n", hr);
+  const ProxyBlanketArguments blanket = machine ? machine->blanket : kProxyBlanket;
+  hr = wmi.SetProxyBlanket(services, blanket);
+  if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
   // The class itself, not its instances: nothing to query.
   if (settings.describe) return DescribeClass(wmi, settings, layout, services);
 
   WmiEnumerator results;
   hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);
+  if (machine) {
+    hr = wmi.SetEnumeratorBlanket(results, blanket);
+    if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
+  }
 
   const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
   // SET and CALL change WMI, so what they printed is pushed out before the
@@ -75,11 +83,11 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
 
 }  // namespace
 
-int StartCom(WmiAccess& wmi, Layout& layout, ComSecurity security) {
+int StartCom(WmiAccess& wmi, Layout& layout, const ComSecurityArguments* security) {
   HRESULT hr = wmi.InitializeCom(kComConcurrency);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to initialize COM library. Error code = 0x%x\r\n", hr);
-  if (security == ComSecurity::SetAlready) return 0;
-  hr = wmi.InitializeSecurity(kComSecurity);
+  if (security == nullptr) return 0;
+  hr = wmi.InitializeSecurity(*security);
   if (FAILED(hr)) {
     ReportFailure(layout, L"ERROR: Failed to initialize security. Error code = 0x%x\r\n", hr);
     wmi.UninitializeCom();
@@ -89,10 +97,10 @@ int StartCom(WmiAccess& wmi, Layout& layout, ComSecurity security) {
 }
 
 int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-             const wchar_t* query, ComSecurity security) {
+             const wchar_t* query, const MachineConnection* machine) {
   if (settings.debugDisplay) PrintInfo(layout, L"INFO: Function WmiQuery starts.\r\n");
-  if (StartCom(wmi, layout, security) != 0) return 1;
-  const int result = QueryWithComStarted(wmi, settings, layout, nameSpace, query);
+  if (StartCom(wmi, layout, machine ? nullptr : &kComSecurity) != 0) return 1;
+  const int result = QueryWithComStarted(wmi, settings, layout, nameSpace, query, machine);
   wmi.UninitializeCom();
   return result;
 }

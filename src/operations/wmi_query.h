@@ -6,18 +6,22 @@
 class Layout;
 struct RunSettings;
 
-// Whether WmiQuery sets the process's COM security itself, or a run over
-// several machines has done so once, before any of its threads started.
-enum class ComSecurity { SetHere, SetAlready };
+// How a run over several machines reaches one of them: as whom, and the
+// blanket for the services proxy and every enumerator. Its process's COM
+// security is set once, before any machine's thread starts.
+struct MachineConnection {
+  ConnectCredentials credentials;
+  ProxyBlanketArguments blanket;
+};
 
-// Starts COM on this thread, and with SetHere also sets the process's COM
+// Starts COM on this thread and, given `security`, sets the process's COM
 // security. Returns 0, or 1 with the failure printed and COM stopped again.
-int StartCom(WmiAccess& wmi, Layout& layout, ComSecurity security);
+int StartCom(WmiAccess& wmi, Layout& layout, const ComSecurityArguments* security);
 
 // Returns 0 when every result was handled, 1 when a step failed (its message
-// is already printed).
+// is already printed). Without `machine`, a run on this machine alone.
 int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-             const wchar_t* query, ComSecurity security = ComSecurity::SetHere);
+             const wchar_t* query, const MachineConnection* machine = nullptr);
 
 // The per-result operations. Each prints its own messages and returns 0 on
 // success, 1 on failure; none of them releases the object it is given.

@@ -3,6 +3,7 @@
 #include <wrl/client.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -43,13 +44,38 @@ HRESULT ComWmiAccess::CreateLocator(WmiLocator& locator) {
   return hr;
 }
 
-HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
+namespace {
+
+// A user name and password for ConnectServer, held as the BSTRs it takes;
+// the password's copy is wiped before it is freed.
+class Credentials {
+ public:
+  explicit Credentials(const ConnectCredentials& given)
+      : user_(given.user ? Bstr(given.user) : Bstr()), password_(given.password ? Bstr(given.password) : Bstr()) {}
+  ~Credentials() {
+    if (password_.get()) SecureZeroMemory(password_.get(), SysStringByteLen(password_.get()));
+  }
+  Credentials(const Credentials&) = delete;
+  Credentials& operator=(const Credentials&) = delete;
+  BSTR User() const { return user_.get(); }
+  BSTR Password() const { return password_.get(); }
+
+ private:
+  Bstr user_;
+  Bstr password_;
+};
+
+}  // namespace
+
+HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace,
+                                    const ConnectCredentials& credentials, LONG flags, ULONG timeoutMs,
                                     WmiServices& services) {
   if (timeoutMs == WBEM_INFINITE) {
     IWbemServices* raw = nullptr;
     const Bstr resource(nameSpace);
-    const HRESULT hr =
-        Raw(locator)->ConnectServer(resource.get(), nullptr, nullptr, nullptr, flags, nullptr, nullptr, &raw);
+    const Credentials account(credentials);
+    const HRESULT hr = Raw(locator)->ConnectServer(resource.get(), account.User(), account.Password(), nullptr, flags,
+                                                   nullptr, nullptr, &raw);
     services = MakeHandle<WmiServices>(raw);
     return hr;
   }
@@ -58,10 +84,10 @@ HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* na
   // changes nothing on the machine, so one made too late is simply released.
   std::function<HRESULT(ComPtr<IWbemServices>&)> connect =
       [shared = ComPtr<IWbemLocator>(Raw(locator)), resource = std::wstring(nameSpace),
-       flags](ComPtr<IWbemServices>& connected) {
+       account = std::make_shared<const Credentials>(credentials), flags](ComPtr<IWbemServices>& connected) {
         const Bstr path(resource.c_str());
-        return shared->ConnectServer(path.get(), nullptr, nullptr, nullptr, flags, nullptr, nullptr,
-                                     connected.GetAddressOf());
+        return shared->ConnectServer(path.get(), account->User(), account->Password(), nullptr, flags, nullptr,
+                                     nullptr, connected.GetAddressOf());
       };
   ComPtr<IWbemServices> connected;
   const HRESULT hr = CallWithDeadline(timeoutMs, std::move(connect), connected);
@@ -69,10 +95,22 @@ HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* na
   return hr;
 }
 
+namespace {
+
+HRESULT SetBlanket(IUnknown* proxy, const ProxyBlanketArguments& arguments) {
+  return CoSetProxyBlanket(proxy, arguments.authenticationService, arguments.authorizationService,
+                           arguments.principal, arguments.authenticationLevel, arguments.impersonationLevel,
+                           arguments.identity, arguments.capabilities);
+}
+
+}  // namespace
+
 HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
-  return CoSetProxyBlanket(Raw(services), arguments.authenticationService, arguments.authorizationService, nullptr,
-                           arguments.authenticationLevel, arguments.impersonationLevel, nullptr,
-                           arguments.capabilities);
+  return SetBlanket(Raw(services), arguments);
+}
+
+HRESULT ComWmiAccess::SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) {
+  return SetBlanket(Raw(results), arguments);
 }
 
 HRESULT ComWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,

@@ -8,9 +8,10 @@ class ComWmiAccess final : public WmiAccess {
   HRESULT InitializeCom(DWORD concurrency) override;
   HRESULT InitializeSecurity(const ComSecurityArguments& arguments) override;
   HRESULT CreateLocator(WmiLocator& locator) override;
-  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
-                        WmiServices& services) override;
+  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, const ConnectCredentials& credentials,
+                        LONG flags, ULONG timeoutMs, WmiServices& services) override;
   HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
+  HRESULT SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                     WmiEnumerator& results) override;
   HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;

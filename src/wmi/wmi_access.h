@@ -38,14 +38,24 @@ struct ComSecurityArguments {
   DWORD capabilities;
 };
 
-// The arguments of CoSetProxyBlanket that the caller chooses; the rest are
-// null.
+// The arguments of CoSetProxyBlanket that the caller chooses.
 struct ProxyBlanketArguments {
   DWORD authenticationService;
   DWORD authorizationService;
   DWORD authenticationLevel;
   DWORD impersonationLevel;
   DWORD capabilities;
+  OLECHAR* principal = nullptr;  // COLE_DEFAULT_PRINCIPAL lets COM choose
+  // A COAUTHIDENTITY to call as, COLE_DEFAULT_AUTHINFO for the caller's own
+  // account, or null; it must live as long as the proxy.
+  void* identity = nullptr;
+};
+
+// Who a connection speaks as: null user and password for the caller's own
+// account.
+struct ConnectCredentials {
+  const wchar_t* user = nullptr;
+  const wchar_t* password = nullptr;
 };
 
 // Each operation returns the platform's HRESULT; a negative one is a failure.
@@ -60,9 +70,13 @@ class WmiAccess {
   virtual HRESULT CreateLocator(WmiLocator& locator) = 0;
   // `timeoutMs` bounds the wait for a machine that does not answer; past it
   // the result is WBEM_E_TIMED_OUT. WBEM_INFINITE waits as long as WMI does.
-  virtual HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
+  virtual HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace,
+                                const ConnectCredentials& credentials, LONG flags, ULONG timeoutMs,
                                 WmiServices& services) = 0;
   virtual HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) = 0;
+  // The results enumerator's proxy does not take the services proxy's
+  // blanket: a remote run sets it again before the first Next.
+  virtual HRESULT SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) = 0;
   virtual HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                             WmiEnumerator& results) = 0;
   // Waits up to `timeoutMs` (WBEM_INFINITE: without limit) for one object;

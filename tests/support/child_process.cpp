@@ -87,7 +87,7 @@ std::wstring QuoteArgument(const std::wstring& argument) {
 }
 
 ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments, unsigned long timeoutMs,
-                  bool outputClosed) {
+                  bool outputClosed, const std::string* standardInput) {
   ChildRun run;
   std::wstring commandLine = QuoteArgument(program);
   for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
@@ -99,10 +99,24 @@ ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& 
   }
   if (outputClosed) outRead.Reset();
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-  Handle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
-                           nullptr));
+  Handle input;
+  if (standardInput != nullptr) {
+    // The whole input waits in the pipe, which is closed behind it: the
+    // child reads it, then the end of input.
+    Handle inputWrite;
+    if (!CreatePipe(input.Put(), inputWrite.Put(), &inheritable, 0) ||
+        !SetHandleInformation(inputWrite.Get(), HANDLE_FLAG_INHERIT, 0)) {
+      run.failure = LastErrorText("CreatePipe");
+      return run;
+    }
+    DWORD written = 0;
+    WriteFile(inputWrite.Get(), standardInput->data(), static_cast<DWORD>(standardInput->size()), &written, nullptr);
+  } else {
+    input = Handle(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                               0, nullptr));
+  }
   if (!input.Valid()) {
-    run.failure = LastErrorText("Opening NUL");
+    run.failure = LastErrorText("Opening standard input");
     return run;
   }
 

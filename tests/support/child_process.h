@@ -16,12 +16,14 @@ struct ChildRun {
 std::wstring QuoteArgument(const std::wstring& argument);
 
 // Runs program with the given arguments (argument 0, the program path, is added
-// here), standard input reading from NUL and both output streams captured
-// through pipes. A child that runs longer than timeoutMs is stopped and
-// reported as a failure. With `outputClosed`, nobody reads standard output:
-// the child's writes to it fail.
+// here), standard input reading from NUL (or from a pipe holding
+// `standardInput`, then its end) and both output streams captured through
+// pipes. A child that runs longer than timeoutMs is stopped and reported as a
+// failure. With `outputClosed`, nobody reads standard output: the child's
+// writes to it fail.
 ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                  unsigned long timeoutMs = 90000, bool outputClosed = false);
+                  unsigned long timeoutMs = 90000, bool outputClosed = false,
+                  const std::string* standardInput = nullptr);
 
 // The directory holding the running executable, with a trailing backslash.
 std::wstring DirectoryOfThisProgram();

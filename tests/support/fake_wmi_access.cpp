@@ -14,7 +14,7 @@ const wchar_t* const kOpNames[] = {
     L"GetClass",      L"GetMethod",          L"SpawnInstance", L"ExecMethod",    L"PutInstance",
     L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject",
     L"PropertyQualifier", L"BeginMethodEnumeration", L"NextMethod", L"EndMethodEnumeration", L"MethodQualifier",
-    L"ObjectValue"};
+    L"ObjectValue", L"SetEnumeratorBlanket"};
 static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
 
 // The VARIANT type WMI uses for a property of this CIM type.
@@ -105,6 +105,20 @@ Variant EmbeddedArray(const std::vector<FakeObject>& objects) {
   return array;
 }
 
+// "user=NAME domain=D password=given" for a COAUTHIDENTITY, "default" for
+// COLE_DEFAULT_AUTHINFO, "none" for null.
+std::wstring IdentityText(void* identity) {
+  if (identity == nullptr) return L"none";
+  if (identity == COLE_DEFAULT_AUTHINFO) return L"default";
+  const auto* given = static_cast<const COAUTHIDENTITY*>(identity);
+  const auto text = [](const USHORT* characters, ULONG length) {
+    return characters ? std::wstring(reinterpret_cast<const wchar_t*>(characters), length) : std::wstring(L"(null)");
+  };
+  return L"user=" + text(given->User, given->UserLength) + L" domain=" + text(given->Domain, given->DomainLength) +
+         (given->PasswordLength > 0 ? L" password=given" : L" password=empty") +
+         (given->Flags == SEC_WINNT_AUTH_IDENTITY_UNICODE ? L" unicode" : L" flags=?");
+}
+
 const wchar_t* WmiOpName(WmiOp op) { return kOpNames[static_cast<int>(op)]; }
 
 FakeQualifier::FakeQualifier(std::wstring qualifierName, Variant qualifierValue)
@@ -162,6 +176,7 @@ FakeProperty* FakeObject::Find(const std::wstring& name) {
 struct FakeWmiAccess::Node {
   FakeObject object;   // objects and class definitions
   size_t position = 0; // enumerators
+  void* identity = nullptr;  // enumerators: the blanket's identity
   // Class definitions: the method enumeration under way, if any.
   bool enumeratingMethods = false;
   size_t nextMethod = 0;
@@ -321,10 +336,15 @@ HRESULT FakeWmiAccess::CreateLocator(WmiLocator& locator) {
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
+HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace,
+                                     const ConnectCredentials& credentials, LONG flags, ULONG timeoutMs,
                                      WmiServices& services) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   connectFlags = flags;
+  connectedAs = credentials.user == nullptr && credentials.password == nullptr
+                    ? L"own account"
+                    : std::wstring(L"user=") + (credentials.user ? credentials.user : L"(null)") +
+                          (credentials.password ? L" password=given" : L" password=none");
   HRESULT hr = S_OK;
   bool timedOut = false;
   if (ShouldFail(WmiOp::ConnectServer, hr, timeoutMs, &timedOut)) return hr;
@@ -344,9 +364,20 @@ HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* n
 HRESULT FakeWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   proxyBlanket = arguments;
+  servicesBlanketAs = IdentityText(arguments.identity);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::SetProxyBlanket, hr)) return hr;
   NodeOf(services.get());
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::SetEnumeratorBlanket, hr)) return hr;
+  NodeOf(results.get()).identity = arguments.identity;
+  enumeratorBlankets.push_back(arguments);
+  enumeratorBlanketsAs.push_back(IdentityText(arguments.identity));
   return S_OK;
 }
 
@@ -372,6 +403,9 @@ HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULO
   if (ShouldFail(WmiOp::Next, hr, timeoutMs, &timedOut)) return hr;
   if (timedOut) return static_cast<HRESULT>(WBEM_S_TIMEDOUT);
   Node& enumerator = NodeOf(results.get());
+  // Read through the pointer the proxy holds: an identity released too soon
+  // shows here.
+  lastNextAs = IdentityText(enumerator.identity);
   const size_t total = generate_ ? generatedCount_ : results_.size();
   if (enumerator.position >= total) return WBEM_S_FALSE;
   auto node = std::make_unique<Node>();

@@ -21,9 +21,11 @@ enum class WmiOp {
   InitializeCom, InitializeSecurity, CreateLocator, ConnectServer, SetProxyBlanket, ExecQuery, Next,
   GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
   ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, PropertyQualifier, BeginMethodEnumeration,
-  NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, Count
+  NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, SetEnumeratorBlanket, Count
 };
 const wchar_t* WmiOpName(WmiOp op);
+// What a blanket's identity says, the password left out.
+std::wstring IdentityText(void* identity);
 
 // A qualifier of a property or a method, such as CIMTYPE, key or static.
 struct FakeQualifier {
@@ -135,6 +137,16 @@ class FakeWmiAccess final : public WmiAccess {
   ComSecurityArguments comSecurity = {};
   LONG connectFlags = -1;
   ProxyBlanketArguments proxyBlanket = {};
+  // Who each call went out as, in a form a test can print, the password
+  // never: "user=NAME password=given", "own account". ConnectServer's, and
+  // the identity of each blanket: the services proxy's, every enumerator's
+  // (set before its first Next), and the one an enumerator held at its last
+  // Next.
+  std::wstring connectedAs;
+  std::wstring servicesBlanketAs;
+  std::vector<ProxyBlanketArguments> enumeratorBlankets;
+  std::vector<std::wstring> enumeratorBlanketsAs;
+  std::wstring lastNextAs;
   std::wstring queryLanguage;
   LONG queryFlags = -1;
   LONG putInstanceFlags = -1;
@@ -148,9 +160,10 @@ class FakeWmiAccess final : public WmiAccess {
   HRESULT InitializeCom(DWORD concurrency) override;
   HRESULT InitializeSecurity(const ComSecurityArguments& arguments) override;
   HRESULT CreateLocator(WmiLocator& locator) override;
-  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, LONG flags, ULONG timeoutMs,
-                        WmiServices& services) override;
+  HRESULT ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace, const ConnectCredentials& credentials,
+                        LONG flags, ULONG timeoutMs, WmiServices& services) override;
   HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
+  HRESULT SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                     WmiEnumerator& results) override;
   HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;
