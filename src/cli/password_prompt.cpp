@@ -44,6 +44,8 @@ void WriteToConsole(const std::wstring& text) {
 
 bool ReadFromConsole(HANDLE input, DWORD mode, const std::wstring& user, std::wstring& password) {
   WriteToConsole(L"Password for " + user + L": ");
+  // Room made once, so that no outgrown buffer is left holding part of it.
+  password.reserve(1024);
   bool ended = false;
   {
     const ConsoleModeRestorer restore(input, mode);

@@ -91,7 +91,10 @@ void TakeValues(const std::wstring& argument, const std::wstring& lowered, RunSe
 }  // namespace
 
 std::optional<RunSettings> ScanArguments(int argc, wchar_t** argv, OutputSink& out) {
-  RunSettings settings;
+  // Built in place and returned as it is: a moved-from copy could keep the
+  // characters of a short password.
+  std::optional<RunSettings> scanned(std::in_place);
+  RunSettings& settings = *scanned;
   for (int i = 0; i < argc; ++i) {
     std::wstring argument = argv[i] ? argv[i] : L"";
     std::wstring lowered = argument;
@@ -109,6 +112,7 @@ std::optional<RunSettings> ScanArguments(int argc, wchar_t** argv, OutputSink& o
     }
     if (AsksForHelp(lowered)) {
       PrintUsage(out);
+      WipeText(settings.argPassword);
       return std::nullopt;
     }
     TakeValues(argument, lowered, settings);
@@ -116,7 +120,7 @@ std::optional<RunSettings> ScanArguments(int argc, wchar_t** argv, OutputSink& o
       if (lowered.find(flag.key) != std::wstring::npos) settings.*flag.flag = 1;
     }
   }
-  return settings;
+  return scanned;
 }
 
 const wchar_t* FindTooLongValue(const RunSettings& settings) {
