@@ -90,12 +90,7 @@ TEST(Credentials, RefusalsAndTheTraceNeverShowThePassword) {
   };
   for (const auto& c : refused) {
     FakeWmiAccess wmi;
-    std::vector<std::wstring> arguments = {kQuery};
-    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-    const RunResult run = RunTollix(wmi, arguments);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.output, c.error + L"\r\n");
-    EXPECT_TRUE(wmi.log.empty());
+    ExpectRefusedBeforeAnythingRuns(wmi, kQuery, c.arguments, c.error);
   }
   for (const wchar_t* layout : {L"/format:list", L"/format:json"}) {
     FakeWmiAccess wmi;

@@ -31,3 +31,10 @@ std::wstring FromUtf8(std::string_view utf8);
 // Overwrites the text's characters with zeros, in a way the compiler keeps:
 // for copies of a password, once they are no longer needed.
 void WipeText(std::wstring& text);
+
+// JSON text may hold a surrogate without its partner, raw or as "\uD800",
+// which strict parsers refuse and UTF-8 cannot carry. Protect turns each into
+// private-use characters behind a marker (and doubles the marker where it
+// stands itself); Restore, on a string the parser gave back, undoes it.
+std::wstring ProtectLoneSurrogates(std::wstring_view json);
+std::wstring RestoreLoneSurrogates(std::wstring text);

@@ -38,10 +38,10 @@ class ParamsReader final : public nlohmann::json_sax<Json> {
     return true;
   }
   bool key(string_t& name) override {
-    std::wstring folded = FromUtf8(name);
+    std::wstring folded = RestoreLoneSurrogates(FromUtf8(name));
     LowerCase(folded);
     if (!keys_.back().insert(std::move(folded)).second) {
-      error_ = L"names " + FromUtf8(name) + L" twice";
+      error_ = L"names " + RestoreLoneSurrogates(FromUtf8(name)) + L" twice";
       duplicate_ = true;
       return false;
     }
@@ -122,8 +122,8 @@ bool ReadParams(RunSettings& settings, Layout& layout) {
     text = std::move(read.text);
   }
   std::string utf8;
-  if (!ToUtf8(text, utf8)) {
-    PrintError(layout, L"ERROR: /params: is not a JSON object: it holds a surrogate without its partner\r\n");
+  if (!ToUtf8(ProtectLoneSurrogates(text), utf8)) {
+    PrintError(layout, L"ERROR: /params: is not a JSON object: it is not UTF-16 text\r\n");
     return false;
   }
   ParamsReader reader;

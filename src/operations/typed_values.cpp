@@ -19,8 +19,11 @@ using Json = nlohmann::ordered_json;
 
 constexpr wchar_t kClassMember[] = L"__CLASS";
 
+// A string the parser gave back, every UTF-16 unit as it was given.
+std::wstring JsonText(const std::string& utf8) { return RestoreLoneSurrogates(FromUtf8(utf8)); }
+
 std::wstring Compact(const Json& value) {
-  return FromUtf8(value.dump(-1, ' ', false, Json::error_handler_t::replace));
+  return JsonText(value.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
@@ -379,7 +382,7 @@ class Converter {
         return true;
       case CIM_CHAR16: {
         if (!value.is_string()) return WrongType(declared, shownName, value);
-        const std::wstring text = FromUtf8(value.get<std::string>());
+        const std::wstring text = JsonText(value.get<std::string>());
         if (text.size() != 1) return OutOfRange(declared, shownName, value);
         documented = Scalar(VT_I2);
         documented.get().iVal = static_cast<SHORT>(text[0]);
@@ -390,7 +393,7 @@ class Converter {
         return BuildObject(value, declared, shownName, documented);
       default:  // string, datetime, reference
         if (!value.is_string()) return WrongType(declared, shownName, value);
-        documented = StringOf(FromUtf8(value.get<std::string>()));
+        documented = StringOf(JsonText(value.get<std::string>()));
         return true;
     }
   }
@@ -400,8 +403,8 @@ class Converter {
   bool BuildObject(const Json& members, const Declared& declared, const std::wstring& shownName, Variant& value) {
     std::wstring className = declared.objectClass;
     for (auto member = members.begin(); member != members.end(); ++member) {
-      if (className.empty() && SameName(FromUtf8(member.key()), kClassMember) && member.value().is_string()) {
-        className = FromUtf8(member.value().get<std::string>());
+      if (className.empty() && SameName(JsonText(member.key()), kClassMember) && member.value().is_string()) {
+        className = JsonText(member.value().get<std::string>());
       }
     }
     if (className.empty()) {
@@ -423,7 +426,7 @@ class Converter {
       return false;
     }
     for (auto member = members.begin(); member != members.end(); ++member) {
-      const std::wstring name = FromUtf8(member.key());
+      const std::wstring name = JsonText(member.key());
       if (SameName(name, kClassMember)) continue;
       Declared inner;
       bool found = false;
@@ -476,7 +479,7 @@ int ConvertNamedValues(WmiAccess& wmi, Layout& layout, const WmiServices& servic
   converted.clear();
   Converter converter(wmi, layout, services);
   for (auto member = values.begin(); member != values.end(); ++member) {
-    const std::wstring given = FromUtf8(member.key());
+    const std::wstring given = JsonText(member.key());
     Declared declared;
     bool found = false;
     const HRESULT hr = converter.Find(target, given, declared, found);

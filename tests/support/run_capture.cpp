@@ -1,8 +1,11 @@
 #include "support/run_capture.h"
 
+#include <gtest/gtest.h>
+
 #include "base/output.h"
 #include "cli/run_main.h"
 #include "cli/usage.h"
+#include "support/fake_wmi_access.h"
 
 int RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments, OutputSink& out) {
   std::vector<std::wstring> owned;
@@ -23,3 +26,13 @@ RunResult RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments) 
 }
 
 std::wstring Banner() { return L"Tollix.exe " + GetProductVersion() + L"\r\n"; }
+
+void ExpectRefusedBeforeAnythingRuns(FakeWmiAccess& wmi, const std::wstring& query,
+                                     const std::vector<std::wstring>& arguments, const std::wstring& error) {
+  std::vector<std::wstring> all = {query};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  const RunResult run = RunTollix(wmi, all);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.output, error + L"\r\n");
+  EXPECT_TRUE(wmi.log.empty());
+}

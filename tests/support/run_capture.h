@@ -9,6 +9,7 @@
 
 #include "base/output.h"
 
+class FakeWmiAccess;
 class WmiAccess;
 
 // Hands each text written to a function instead of keeping it, for runs too
@@ -62,3 +63,8 @@ int RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments, Output
 
 // The banner as this test program prints it (it carries no version resource).
 std::wstring Banner();
+
+// Runs `arguments` after `query`, and expects exit 1 with nothing printed
+// but the one `error` line, and nothing asked of WMI.
+void ExpectRefusedBeforeAnythingRuns(FakeWmiAccess& wmi, const std::wstring& query,
+                                     const std::vector<std::wstring>& arguments, const std::wstring& error);
