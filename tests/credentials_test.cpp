@@ -87,6 +87,7 @@ TEST(Credentials, RefusalsAndTheTraceNeverShowThePassword) {
       {{L"/user:CORP\\admin", L"/password:s3cret"}, L"ERROR: /user: and /password: need /node:"},
       {{L"/password:s3cret"}, L"ERROR: /user: and /password: need /node:"},
       {{L"/node:pc1", L"/password:s3cret"}, L"ERROR: /password: needs /user:"},
+      {{L"/node:pc1", L"/user: "}, L"ERROR: /user: names no account"},
   };
   for (const auto& c : refused) {
     FakeWmiAccess wmi;

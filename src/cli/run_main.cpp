@@ -132,6 +132,10 @@ bool CredentialsAreUsable(const RunSettings& settings, Layout& layout) {
     PrintError(layout, L"ERROR: /password: needs /user:\r\n");
     return false;
   }
+  if (settings.userGiven && settings.argUser.empty()) {
+    PrintError(layout, L"ERROR: /user: names no account\r\n");
+    return false;
+  }
   return true;
 }
 
