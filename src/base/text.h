@@ -32,6 +32,21 @@ std::wstring FromUtf8(std::string_view utf8);
 // for copies of a password, once they are no longer needed.
 void WipeText(std::wstring& text);
 
+// Wipes a text that may hold a password when the scope ends, however it ends.
+class WipedOnExit {
+ public:
+  explicit WipedOnExit(std::wstring& text, bool secret = true) : text_(text), secret_(secret) {}
+  ~WipedOnExit() {
+    if (secret_) WipeText(text_);
+  }
+  WipedOnExit(const WipedOnExit&) = delete;
+  WipedOnExit& operator=(const WipedOnExit&) = delete;
+
+ private:
+  std::wstring& text_;
+  const bool secret_;
+};
+
 // JSON text may hold a surrogate without its partner, raw or as "\uD800",
 // which strict parsers refuse and UTF-8 cannot carry. Protect turns each into
 // private-use characters behind a marker (and doubles the marker where it

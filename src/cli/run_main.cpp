@@ -213,10 +213,7 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   std::optional<RunSettings> scanned = ScanArguments(argc, argv, out);
   if (!scanned) return 0;
   RunSettings& settings = *scanned;
-  struct Wiped {
-    std::wstring& text;
-    ~Wiped() { WipeText(text); }
-  } passwordWiped{settings.argPassword};
+  const WipedOnExit passwordWiped(settings.argPassword);
   if (settings.formatJson) out.KeepLineEndsExact();
   const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
   if (!RequestIsUsable(settings, *layout, out)) return 1;

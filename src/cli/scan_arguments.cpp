@@ -35,21 +35,6 @@ const ValuedKey kValuedKeys[] = {
 
 constexpr wchar_t kPasswordKey[] = L"/password:";
 
-// The scan's own copies of an argument that holds a password.
-class WipedWhenDone {
- public:
-  WipedWhenDone(std::wstring& text, bool secret) : text_(text), secret_(secret) {}
-  ~WipedWhenDone() {
-    if (secret_) WipeText(text_);
-  }
-  WipedWhenDone(const WipedWhenDone&) = delete;
-  WipedWhenDone& operator=(const WipedWhenDone&) = delete;
-
- private:
-  std::wstring& text_;
-  const bool secret_;
-};
-
 // JSON may well hold "/c", "/?" or "/set:" in a string: an argument that
 // starts with this key is its value alone.
 constexpr wchar_t kParamsKey[] = L"/params:";
@@ -101,8 +86,8 @@ std::optional<RunSettings> ScanArguments(int argc, wchar_t** argv, OutputSink& o
     LowerCase(lowered);
     // A password given here lives on only in the run's settings.
     const bool secret = lowered.find(kPasswordKey) != std::wstring::npos;
-    const WipedWhenDone wipedArgument(argument, secret);
-    const WipedWhenDone wipedLowered(lowered, secret);
+    const WipedOnExit wipedArgument(argument, secret);
+    const WipedOnExit wipedLowered(lowered, secret);
     if (secret && argv[i]) SecureZeroMemory(argv[i], argument.size() * sizeof(wchar_t));
     if (lowered.rfind(kParamsKey, 0) == 0) {
       settings.argParams = argument.substr(std::size(kParamsKey) - 1);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/run_settings.h"
+#include "operations/declared_schema.h"
 #include "operations/wmi_arguments.h"
 #include "render/cim_type_text.h"
 #include "render/class_schema.h"
@@ -35,32 +36,17 @@ bool PropertyHas(WmiAccess& wmi, const WmiObject& object, const std::wstring& pr
 // unreadable one leaves the bare type.
 std::wstring TypeText(WmiAccess& wmi, const WmiObject& object, const std::wstring& property, CIMTYPE cimType) {
   const CIMTYPE base = cimType & ~CIM_FLAG_ARRAY;
-  std::wstring qualifier;
-  if (base == CIM_OBJECT || base == CIM_REFERENCE) {
-    Variant value;
-    const HRESULT hr = wmi.PropertyQualifier(object, property.c_str(), L"CIMTYPE", value);
-    if (SUCCEEDED(hr) && value.type() == VT_BSTR && value.get().bstrVal != nullptr) qualifier = value.get().bstrVal;
-  }
-  return CimTypeText(cimType, qualifier);
+  const bool named = base == CIM_OBJECT || base == CIM_REFERENCE;
+  return CimTypeText(cimType, named ? CimTypeQualifier(wmi, object, property) : std::wstring());
 }
 
-// The names GetNames gives, in its order.
+// The names GetNames gives, in its order; a failure is reported.
 int ReadNames(WmiAccess& wmi, Layout& layout, const WmiObject& object, LONG flags, std::vector<std::wstring>& names) {
   SafeArray list;
   HRESULT hr = wmi.GetNames(object, flags, list);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get names. Error code = 0x%x\r\n", hr);
-  if (!list.get()) return 0;  // an object without properties
-  LONG lower = 0;
-  LONG upper = -1;
-  hr = wmi.ArrayLowerBound(list.get(), lower);
-  if (SUCCEEDED(hr)) hr = wmi.ArrayUpperBound(list.get(), upper);
+  hr = ReadNameList(wmi, list, names);
   if (FAILED(hr)) return ReportFailure(layout, kArrayReadFailed, hr);
-  for (long long i = lower; i <= upper; ++i) {
-    Bstr name;
-    hr = wmi.ArrayElement(list.get(), static_cast<LONG>(i), name.put(), sizeof(BSTR));
-    if (FAILED(hr)) return ReportFailure(layout, kArrayReadFailed, hr);
-    names.emplace_back(name.c_str());
-  }
   return 0;
 }
 

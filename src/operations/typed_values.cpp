@@ -10,6 +10,7 @@
 
 #include "base/run_settings.h"
 #include "base/text.h"
+#include "operations/declared_schema.h"
 #include "render/cim_type_text.h"
 #include "render/layout.h"
 
@@ -232,31 +233,20 @@ class Converter {
   HRESULT Find(const WmiObject& schema, const std::wstring& given, Declared& declared, bool& found) {
     found = false;
     if (!schema) return S_OK;
-    SafeArray names;
-    HRESULT hr = wmi_.GetNames(schema, WBEM_FLAG_NONSYSTEM_ONLY, names);
+    SafeArray list;
+    std::vector<std::wstring> names;
+    HRESULT hr = wmi_.GetNames(schema, WBEM_FLAG_NONSYSTEM_ONLY, list);
+    if (SUCCEEDED(hr)) hr = ReadNameList(wmi_, list, names);
     if (FAILED(hr)) return hr;
-    LONG lower = 0;
-    LONG upper = -1;
-    hr = wmi_.ArrayLowerBound(names.get(), lower);
-    if (SUCCEEDED(hr)) hr = wmi_.ArrayUpperBound(names.get(), upper);
-    if (FAILED(hr)) return hr;
-    for (long long i = lower; i <= upper; ++i) {
-      Bstr name;
-      hr = wmi_.ArrayElement(names.get(), static_cast<LONG>(i), name.put(), sizeof(BSTR));
-      if (FAILED(hr)) return hr;
-      if (!SameName(name.c_str(), given)) continue;
-      declared.name = name.c_str();
+    for (const std::wstring& name : names) {
+      if (!SameName(name, given)) continue;
+      declared.name = name;
       Variant ignored;
       hr = wmi_.Get(schema, declared.name.c_str(), ignored, &declared.type);
       if (FAILED(hr)) return hr;
-      Variant qualifier;
-      std::wstring cimType;
       // Only an object or a reference names its class here; a WMI that keeps
       // no qualifiers leaves it to "__CLASS".
-      if (SUCCEEDED(wmi_.PropertyQualifier(schema, declared.name.c_str(), L"CIMTYPE", qualifier)) &&
-          qualifier.type() == VT_BSTR && qualifier.get().bstrVal != nullptr) {
-        cimType = qualifier.get().bstrVal;
-      }
+      const std::wstring cimType = CimTypeQualifier(wmi_, schema, declared.name);
       declared.objectClass = QualifiedClass(cimType);
       declared.typeText = CimTypeText(declared.type, cimType);
       found = true;

@@ -1,0 +1,24 @@
+#include "operations/declared_schema.h"
+
+HRESULT ReadNameList(WmiAccess& wmi, const SafeArray& list, std::vector<std::wstring>& names) {
+  if (!list.get()) return S_OK;
+  LONG lower = 0;
+  LONG upper = -1;
+  HRESULT hr = wmi.ArrayLowerBound(list.get(), lower);
+  if (SUCCEEDED(hr)) hr = wmi.ArrayUpperBound(list.get(), upper);
+  for (long long i = lower; SUCCEEDED(hr) && i <= upper; ++i) {
+    Bstr name;
+    hr = wmi.ArrayElement(list.get(), static_cast<LONG>(i), name.put(), sizeof(BSTR));
+    if (SUCCEEDED(hr)) names.emplace_back(name.c_str());
+  }
+  return hr;
+}
+
+std::wstring CimTypeQualifier(WmiAccess& wmi, const WmiObject& object, const std::wstring& property) {
+  Variant value;
+  if (FAILED(wmi.PropertyQualifier(object, property.c_str(), L"CIMTYPE", value)) || value.type() != VT_BSTR ||
+      value.get().bstrVal == nullptr) {
+    return {};
+  }
+  return value.get().bstrVal;
+}

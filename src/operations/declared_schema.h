@@ -1,0 +1,16 @@
+// What a class, an object or a method's signature declares: the names of its
+// properties and the CIMTYPE qualifier that gives their exact type.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "wmi/wmi_access.h"
+
+// The names in a list GetNames gave, in its order; none for an object without
+// properties.
+HRESULT ReadNameList(WmiAccess& wmi, const SafeArray& list, std::vector<std::wstring>& names);
+
+// The property's CIMTYPE qualifier ("object:Win32_ProcessStartup",
+// "ref:Win32_Directory"), or empty where it has none or the WMI keeps none.
+std::wstring CimTypeQualifier(WmiAccess& wmi, const WmiObject& object, const std::wstring& property);
