@@ -105,15 +105,26 @@ TEST_F(CallMethod, HowTheValueListSplits) {
   EXPECT_EQ(ValueOf(*wmi.executed[0].inputs, L"Height"), L"480");
 }
 
-TEST_F(CallMethod, ARefusedValueIsReportedAndTheCallGoesOn) {
-  AddScreens(1);
-  const RunResult run = Call(L"Resize", L"wide,600");
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.output, Banner() + L"\r\nERROR: Failed to put method argument [Width]=[wide]. Error code = 0x80041005\r\n"
-                                   L"ReturnValue=0\r\nCALL Success.\r\n\r\n");
-  ASSERT_EQ(wmi.executed.size(), 1u);
-  EXPECT_EQ(ValueOf(*wmi.executed[0].inputs, L"Width"), L"");
-  EXPECT_EQ(ValueOf(*wmi.executed[0].inputs, L"Height"), L"600");
+// A parameter left at its default is not what was asked: the first refused
+// value fails the object, and nothing is called.
+TEST_F(CallMethod, ARefusedValueIsReportedAndNothingIsCalled) {
+  AddScreens(2);
+  struct Case {
+    const wchar_t* values;
+    std::wstring errors;
+  };
+  const Case cases[] = {
+      {L"wide,600", L"ERROR: Failed to put method argument [Width]=[wide]. Error code = 0x80041005\r\n"},
+      {L"640,tall", L"ERROR: Failed to put method argument [Height]=[tall]. Error code = 0x80041005\r\n"},
+      {L"wide,tall", L"ERROR: Failed to put method argument [Width]=[wide]. Error code = 0x80041005\r\n"},
+  };
+  for (const Case& c : cases) {
+    wmi.executed.clear();
+    const RunResult run = Call(L"Resize", c.values);
+    EXPECT_EQ(run.exitCode, 1) << c.values;
+    EXPECT_EQ(run.output, Banner() + L"\r\n" + c.errors + kRunFailed) << c.values;
+    EXPECT_TRUE(wmi.executed.empty()) << c.values;
+  }
 }
 
 TEST_F(CallMethod, SurplusValuesAreRefusedBeforeAnythingIsPut) {

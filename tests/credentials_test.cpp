@@ -58,6 +58,12 @@ TEST(Credentials, ReachTheRemoteNamesAndNotThisMachineWithEveryProxyEncrypted) {
       EXPECT_EQ(machine.enumeratorBlanketsAs, std::vector<std::wstring>{identity}) << name;
       // The identity is still there when the last result is asked for.
       EXPECT_EQ(machine.lastNextAs, identity) << name;
+      // Each proxy's IUnknown speaks as the account given, and is left alone
+      // where the caller's own account is used.
+      EXPECT_EQ(machine.servicesUnknownBlanketAs, remote ? c.identity : L"") << name;
+      EXPECT_EQ(machine.enumeratorUnknownBlanketsAs, remote ? std::vector<std::wstring>{c.identity}
+                                                            : std::vector<std::wstring>{})
+          << name;
       for (const ProxyBlanketArguments& blanket : {machine.proxyBlanket, machine.enumeratorBlankets.at(0)}) {
         EXPECT_EQ(blanket.authenticationService, static_cast<DWORD>(RPC_C_AUTHN_DEFAULT));
         EXPECT_EQ(blanket.authorizationService, static_cast<DWORD>(RPC_C_AUTHZ_DEFAULT));
@@ -77,6 +83,7 @@ TEST(Credentials, ReachTheRemoteNamesAndNotThisMachineWithEveryProxyEncrypted) {
   EXPECT_EQ(wmi.comSecurity.authenticationLevel, static_cast<DWORD>(RPC_C_AUTHN_LEVEL_CONNECT));
   EXPECT_TRUE(wmi.enumeratorBlankets.empty());
   EXPECT_EQ(wmi.connectedAs, L"own account");
+  EXPECT_EQ(wmi.Calls(WmiOp::SetServicesUnknownBlanket) + wmi.Calls(WmiOp::SetEnumeratorUnknownBlanket), 0);
 }
 
 TEST(Credentials, RefusalsAndTheTraceNeverShowThePassword) {

@@ -166,6 +166,7 @@ std::string Usage() {
                "     /params:           Named, typed values for /call: or /set:, as one JSON object or @FILE. \n"
                "     /user:             Reach the /node: machines as this account: DOMAIN\\user. \n"
                "     /password:         The password of /user:; asked for when left out. \n"
+               "     /class:            In place of /WQL: call a static method on this class once, or describe it. \n"
                "\n  Example of query:\n"
                "     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \n"
                "     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \n"
@@ -178,7 +179,9 @@ std::string Usage() {
                "     Tollix.exe /namespace:root\\wmi /WQL:\"select * from WmiMonitorBrightnessMethods where InstanceName='DISPLAY\\\\CMN13A8\\\\5&92cad76&0&UID256_0'\" /call:\"WmiSetBrightness\" /args:\"10,1000\" \n"
                "\n  Example of JSON and of many machines:\n"
                "     Tollix.exe /WQL:\"select Name,Size,FreeSpace from Win32_LogicalDisk\" /format:json \n"
-               "     Tollix.exe /WQL:\"select Caption,Version from Win32_OperatingSystem\" /node:@machines.txt /throttle:64 /timeout:30 /format:csv \n");
+               "     Tollix.exe /WQL:\"select Caption,Version from Win32_OperatingSystem\" /node:@machines.txt /throttle:64 /timeout:30 /format:csv \n"
+               "\n  Example of a static method:\n"
+               "     Tollix.exe /namespace:root\\default /class:StdRegProv /call:EnumKey /args:\"2147483650,SOFTWARE\\Microsoft\" \n");
 }
 
 // ---------------------------------------------------------------------------

@@ -79,7 +79,7 @@ std::vector<Mode> Modes() {
   call.messages[WmiOp::Get] = Message(L"Failed to get __PATH");
   call.messages[WmiOp::GetNames] = Message(L"Failed to get method parameter names");
   call.messages[WmiOp::ExecMethod] = Message(L"Failed to execute method");
-  call.messages[WmiOp::Put] = L"";
+  call.messages[WmiOp::Put] = Message(L"Failed to put method argument [Level]=[40]");
   for (WmiOp op : {WmiOp::ArrayLowerBound, WmiOp::ArrayUpperBound, WmiOp::ArrayElement}) {
     call.messages[op] = Message(L"Failed to read array");
   }

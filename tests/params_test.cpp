@@ -209,10 +209,10 @@ TEST(Params, SetPutsEveryNamedPropertyAndWritesOnce) {
     std::vector<std::wstring> more;
     std::wstring output;
   } cases[] = {
-      // The list layout shows a uint32 as WMI hands it out, signed.
-      {{}, Banner() + L"\r\nLabel=new\r\nSize=-1\r\nSET Success.\r\n\r\n"},
+      // Every layout shows a uint32 by its CIM type, unsigned.
+      {{}, Banner() + L"\r\nLabel=new\r\nSize=4294967295\r\nSET Success.\r\n\r\n"},
       {{L"/format:json"}, L"{\"Node\":\"LOCALHOST\",\"Label\":\"new\",\"Size\":4294967295}\r\n"},
-      {{L"/format:csv", L"/node:a"}, Banner() + L"Node=a\r\nLabel=new\r\nSize=-1\r\nSET Success.\r\n"},
+      {{L"/format:csv", L"/node:a"}, Banner() + L"Node=a\r\nLabel=new\r\nSize=4294967295\r\nSET Success.\r\n"},
   };
   for (const auto& c : cases) {
     FakeWmiAccess wmi;

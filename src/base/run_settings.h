@@ -28,6 +28,7 @@ struct RunSettings {
   std::wstring argUser;      // the account a /node: run reaches its machines as
   std::wstring argPassword;  // given, or asked for; wiped when the run ends
   std::wstring argParams;    // named values as one JSON object, or "@" and a file holding one
+  std::wstring argClass;     // a class whose static method is called, or that is described, with no query
   Operation argFUNC = Operation::GET;
   int debugDisplay = 0;
   int showAllProperties = 0;
@@ -42,6 +43,7 @@ struct RunSettings {
   int paramsGiven = 0;
   int userGiven = 0;
   int passwordGiven = 0;
+  int classGiven = 0;
   int passwordAsked = 0;  // read from the console or standard input, not the command line
 
   // Read from argThrottle and argTimeout once they are checked.
@@ -50,6 +52,9 @@ struct RunSettings {
   // Read from argParams once it is checked: the named values, in the order
   // given.
   std::shared_ptr<const nlohmann::ordered_json> params;
+
+  // What the run works on, as its messages name it: the query, or the class.
+  const wchar_t* Target() const { return classGiven ? argClass.c_str() : argWQL.c_str(); }
 
   unsigned long TimeoutMs() const { return timeoutSeconds > 0 ? timeoutSeconds * 1000ul : 0xFFFFFFFFul; }
 };

@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "cli/node_list.h"
 #include "cli/params.h"
+#include "cli/request_refusals.h"
 #include "cli/password_prompt.h"
 #include "cli/scan_arguments.h"
 #include "cli/usage.h"
@@ -62,6 +63,7 @@ void PrintDebugEcho(const RunSettings& settings, Layout& layout) {
       break;
   }
   if (settings.paramsGiven) PrintInfo(layout, L"INFO: params=[%ls]\r\n", settings.argParams.c_str());
+  if (settings.classGiven) PrintInfo(layout, L"INFO: class=[%ls]\r\n", settings.argClass.c_str());
   if (settings.userGiven) {
     // The password itself is never shown.
     PrintInfo(layout, L"INFO: user=[%ls]\r\n", settings.argUser.c_str());
@@ -96,92 +98,13 @@ bool RequestIsComplete(const RunSettings& settings, Layout& layout, bool selectS
       PrintError(layout, L"ERROR: Method name or method argument is not defined for method call.\r\n");
       return false;
     }
-    if (!selectStar) {
+    // A class call has no query whose objects could be incomplete.
+    if (!selectStar && !settings.classGiven) {
       PrintError(layout, L"ERROR: \"select * \" is MUST for /CALL\r\n");
       return false;
     }
   }
   return true;
-}
-
-// Named values go to a method's parameters, or to the properties of each
-// result object that SET writes back: not to a property named by /set:, and
-// not together with the values of /args:.
-bool ParamsAreUsable(const RunSettings& settings, Layout& layout) {
-  if (!settings.paramsGiven) return true;
-  if (!settings.argArguments.empty()) {
-    PrintError(layout, L"ERROR: /params: and /args: exclude each other\r\n");
-    return false;
-  }
-  const bool call = settings.argFUNC == Operation::CALL && !settings.argMethodName.empty();
-  const bool set = settings.argFUNC == Operation::SET && settings.argKey.empty();
-  if (!call && !set) {
-    PrintError(layout, L"ERROR: /params: needs /call:METHOD or /set: without a name\r\n");
-    return false;
-  }
-  return true;
-}
-
-// Credentials are for other machines: WMI refuses them for this one.
-bool CredentialsAreUsable(const RunSettings& settings, Layout& layout) {
-  if ((settings.userGiven || settings.passwordGiven) && !settings.nodeGiven) {
-    PrintError(layout, L"ERROR: /user: and /password: need /node:\r\n");
-    return false;
-  }
-  if (settings.passwordGiven && !settings.userGiven) {
-    PrintError(layout, L"ERROR: /password: needs /user:\r\n");
-    return false;
-  }
-  if (settings.userGiven && settings.argUser.empty()) {
-    PrintError(layout, L"ERROR: /user: names no account\r\n");
-    return false;
-  }
-  return true;
-}
-
-// The refusals that need no banner: the request cannot run as written.
-bool RequestIsUsable(const RunSettings& settings, Layout& layout, OutputSink& out) {
-  if (const wchar_t* key = FindTooLongValue(settings)) {
-    PrintError(layout, L"ERROR: The value of %ls is longer than %d characters.\r\n", key,
-               static_cast<int>(FIELD_CHARS - 1));
-    return false;
-  }
-  if (settings.argWQL.empty()) {
-    PrintError(layout, L"ERROR: /WQL is lost\r\n\r\n\r\n");
-    // A script reading JSON gets the one error line, not a page of help.
-    if (!settings.formatJson) PrintUsage(out);
-    return false;
-  }
-  if (settings.formatJson && settings.formatCsv) {
-    PrintError(layout, L"ERROR: /format:json and /format:csv exclude each other\r\n");
-    return false;
-  }
-  if (settings.hexMatrix && settings.formatCsv) {
-    PrintError(layout, L"ERROR: /hexmatrix is exclusive to /format:csv\r\n");
-    return false;
-  }
-  if (settings.hexMatrix && settings.formatJson) {
-    PrintError(layout, L"ERROR: /hexmatrix is exclusive to /format:json\r\n");
-    return false;
-  }
-  if (settings.describe) {
-    // A description changes nothing, and has no columns for CSV nor arrays
-    // for a matrix.
-    struct Excluded {
-      bool given;
-      const wchar_t* key;
-    };
-    const Excluded excluded[] = {{settings.argFUNC == Operation::SET, L"/set:"},
-                                 {settings.argFUNC == Operation::CALL, L"/call:"},
-                                 {settings.formatCsv != 0, L"/format:csv"},
-                                 {settings.hexMatrix != 0, L"/hexmatrix"}};
-    for (const Excluded& other : excluded) {
-      if (!other.given) continue;
-      PrintError(layout, L"ERROR: /describe is exclusive to %ls\r\n", other.key);
-      return false;
-    }
-  }
-  return ParamsAreUsable(settings, layout) && CredentialsAreUsable(settings, layout);
 }
 
 // The limits of waiting and of machines at work, the machines themselves and
@@ -202,6 +125,11 @@ bool ReadRunLimits(RunSettings& settings, Layout& layout, std::vector<std::wstri
 }  // namespace
 
 bool AnalyzeQuery(RunSettings& settings) {
+  if (settings.classGiven) {
+    settings.argClassName = settings.argClass;
+    settings.argSelectColumns.clear();
+    return false;
+  }
   settings.argClassName = CutClassName(settings.argWQL);
   settings.argSelectColumns = CutSelectColumns(settings.argWQL);
   return settings.argSelectColumns.find(L'*') != std::wstring::npos;
@@ -244,7 +172,7 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   if (settings.nodeGiven) return RunOnMachines(wmi, settings, nodes, out, *layout);
 
   if (WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str()) != 0) {
-    PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", settings.argNamespace.c_str(), settings.argWQL.c_str());
+    PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", settings.argNamespace.c_str(), settings.Target());
     return 1;
   }
   if (settings.debugDisplay) PrintInfo(*layout, L"INFO: Success.\r\n");

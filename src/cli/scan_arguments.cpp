@@ -31,6 +31,7 @@ const ValuedKey kValuedKeys[] = {
     {L"/throttle:", false, &RunSettings::argThrottle, &RunSettings::throttleGiven},
     {L"/timeout:", false, &RunSettings::argTimeout, &RunSettings::timeoutGiven},
     {L"/params:", true, &RunSettings::argParams, &RunSettings::paramsGiven},
+    {L"/class:", true, &RunSettings::argClass, &RunSettings::classGiven},
 };
 
 constexpr wchar_t kPasswordKey[] = L"/password:";

@@ -44,20 +44,21 @@ int PutMethodValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout,
     const Variant argument = Variant::FromString(value.c_str());
     hr = wmi.Put(inParameters, name.c_str(), argument.get());
     if (FAILED(hr)) {
-      // A refused value is reported; the parameter keeps its default and the
-      // call goes on.
+      // A method is never run with a refused value: the parameter would keep
+      // its default, and a registry call defaults to another hive.
       PrintError(layout, L"ERROR: Failed to put method argument [%ls]=[%ls]. Error code = 0x%x\r\n", name.c_str(), value.c_str(),
             static_cast<unsigned>(hr));
+      return 1;
     }
     ++index;
   }
   return 0;
 }
 
-}  // namespace
-
-int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
-                       const WmiObject& object) {
+// Runs the method on `object`, or, without one, on the class itself: a
+// static method's path is its class name.
+int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+               const WmiObject* object) {
   const bool debug = settings.debugDisplay != 0;
   const wchar_t* className = settings.argClassName.c_str();
   const wchar_t* methodName = settings.argMethodName.c_str();
@@ -89,16 +90,21 @@ int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layo
     }
   }
 
-  if (debug) PrintInfo(layout, L"INFO: Get __PATH start.\r\n");
   Variant path;
-  hr = wmi.Get(object, L"__PATH", path, nullptr);
-  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get __PATH. Error code = 0x%x\r\n", hr);
-  const wchar_t* objectPath = path.type() == VT_BSTR && path.get().bstrVal ? path.get().bstrVal : L"";
-  if (debug) {
-    PrintInfo(layout, L"INFO: Get __PATH end.\r\n");
-    PrintInfo(layout, L"INFO: __PATH=%ls\r\n", objectPath);
-    PrintInfo(layout, L"INFO: Put arguments [%ls] start.\r\n", settings.argArguments.c_str());
+  const wchar_t* objectPath = className;
+  if (object == nullptr) {
+    if (debug) PrintInfo(layout, L"INFO: Class path=%ls\r\n", objectPath);
+  } else {
+    if (debug) PrintInfo(layout, L"INFO: Get __PATH start.\r\n");
+    hr = wmi.Get(*object, L"__PATH", path, nullptr);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get __PATH. Error code = 0x%x\r\n", hr);
+    objectPath = path.type() == VT_BSTR && path.get().bstrVal ? path.get().bstrVal : L"";
+    if (debug) {
+      PrintInfo(layout, L"INFO: Get __PATH end.\r\n");
+      PrintInfo(layout, L"INFO: __PATH=%ls\r\n", objectPath);
+    }
   }
+  if (debug) PrintInfo(layout, L"INFO: Put arguments [%ls] start.\r\n", settings.argArguments.c_str());
 
   if (settings.params) {
     // Every value is checked before the first is Put: a method run with
@@ -136,4 +142,15 @@ int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layo
   }
   PrintLine(layout, L"CALL Success.\r\n");
   return 0;
+}
+
+}  // namespace
+
+int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                       const WmiObject& object) {
+  return CallMethod(wmi, settings, layout, services, &object);
+}
+
+int CallMethodOnClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services) {
+  return CallMethod(wmi, settings, layout, services, nullptr);
 }

@@ -72,7 +72,7 @@ int RunOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring
   MachineAccount account(settings, local);
   const MachineConnection connection = account.Connection();
   if (WmiQuery(wmi, settings, *layout, nameSpace.c_str(), settings.argWQL.c_str(), &connection) != 0) {
-    PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", nameSpace.c_str(), settings.argWQL.c_str());
+    PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", nameSpace.c_str(), settings.Target());
     return 1;
   }
   return 0;

@@ -71,7 +71,7 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   if (debug) {
     // Showing a value never decides a SET: a value that cannot be shown is
     // reported, and the write goes on.
-    hr = FormatPropertyText(wmi, settings, value.get(), valueText);
+    hr = FormatPropertyText(wmi, settings, value.get(), valueText, cimType);
     if (FAILED(hr)) {
       ReportFailure(layout, kArrayReadFailed, hr);
     } else {

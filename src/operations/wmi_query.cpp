@@ -29,6 +29,12 @@ int ReportTimeout(const RunSettings& settings, Layout& layout) {
   return 1;
 }
 
+// An account given for the machine is the one every proxy's IUnknown must
+// speak as too.
+bool BlanketsTheUnknown(const MachineConnection* machine) {
+  return machine != nullptr && machine->credentials.user != nullptr;
+}
+
 // Everything that needs COM, with every interface held in a scope that ends
 // before COM is uninitialised.
 int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
@@ -48,19 +54,30 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
 
   const ProxyBlanketArguments blanket = machine ? machine->blanket : kProxyBlanket;
   hr = wmi.SetProxyBlanket(services, blanket);
+  if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = wmi.SetServicesUnknownBlanket(services, blanket);
   if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
   // The class itself, not its instances: nothing to query.
   if (settings.describe) return DescribeClass(wmi, settings, layout, services);
+  const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
+  if (settings.classGiven) {
+    // Shown as a query's CALL on its one result is shown.
+    if (layout.OutputLost(true)) return 1;
+    if (listLayout) PrintLine(layout, L"\r\n");
+    if (CallMethodOnClass(wmi, settings, layout, services) != 0) return 1;
+    if (layout.OutputLost(true)) return 1;
+    if (listLayout) PrintLine(layout, L"\r\n");
+    return 0;
+  }
 
   WmiEnumerator results;
   hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);
   if (machine) {
     hr = wmi.SetEnumeratorBlanket(results, blanket);
+    if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = wmi.SetEnumeratorUnknownBlanket(results, blanket);
     if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
   }
 
-  const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
   // SET and CALL change WMI, so what they printed is pushed out before the
   // next object; GET only reads, and its output may stay buffered.
   const bool changes = settings.argFUNC != Operation::GET;

@@ -27,5 +27,7 @@ int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const 
 // success, 1 on failure; none of them releases the object it is given.
 int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
                        const WmiObject& object);
+// CALL of a static method, once, on the class named by /class:.
+int CallMethodOnClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services);
 int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
                         const WmiObject& object);

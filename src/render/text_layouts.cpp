@@ -31,7 +31,7 @@ class TextLayout : public Layout {
     NodeLine();
     for (const ShownValue& shown : values) {
       valueText_.clear();
-      const HRESULT hr = FormatPropertyText(wmi, settings_, *shown.value, valueText_);
+      const HRESULT hr = FormatPropertyText(wmi, settings_, *shown.value, valueText_, shown.cimType);
       if (FAILED(hr)) return {hr, kArrayReadFailed};
       Print(sink_, L"%ls=%ls\r\n", shown.name, valueText_.c_str());
     }
@@ -68,13 +68,13 @@ class TextLayout : public Layout {
   }
 
   // The text of one property value, arrays without their braces.
-  ValueStatus FormatValue(WmiAccess& wmi, const VARIANT& value) {
+  ValueStatus FormatValue(WmiAccess& wmi, const VARIANT& value, CIMTYPE cimType) {
     valueText_.clear();
     if (value.vt >= kArrayTypeFlag) {
-      const HRESULT hr = FormatArrayText(wmi, settings_, value, valueText_);
+      const HRESULT hr = FormatArrayText(wmi, settings_, value, valueText_, cimType);
       if (FAILED(hr)) return {hr, kArrayReadFailed};
     } else {
-      FormatValueText(value, valueText_);
+      FormatValueText(value, valueText_, cimType);
     }
     return {};
   }
@@ -97,8 +97,8 @@ class ListLayout final : public TextLayout {
 
   // Each property is printed as soon as it is read, so what was printed
   // stays printed when a later property fails.
-  ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE) override {
-    const ValueStatus status = FormatValue(wmi, value);
+  ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
+    const ValueStatus status = FormatValue(wmi, value, cimType);
     if (status.Failed()) return status;
     if (value.vt >= kArrayTypeFlag) {
       Print(sink_, L"%ls={%ls}\r\n", name, valueText_.c_str());
@@ -120,14 +120,14 @@ class CsvLayout final : public TextLayout {
     firstProperty_ = true;
   }
 
-  ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE) override {
+  ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
     if (!firstProperty_) {
       headerLine_ += L',';
       dataLine_ += L',';
     }
     firstProperty_ = false;
     headerLine_ += name;
-    const ValueStatus status = FormatValue(wmi, value);
+    const ValueStatus status = FormatValue(wmi, value, cimType);
     if (status.Failed()) return status;
     if (value.vt >= kArrayTypeFlag) {
       dataLine_ += L'{';

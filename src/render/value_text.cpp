@@ -30,6 +30,14 @@ void AppendChar16(unsigned int code, std::wstring& text) {
   }
 }
 
+// The type to show a value or element of VARIANT type `code` as.
+int ShownType(int code, CIMTYPE cimType) {
+  const CIMTYPE base = cimType & ~CIM_FLAG_ARRAY;
+  if (code == VT_I4 && base == CIM_UINT32) return VT_UI4;
+  if (code == VT_I2 && base == CIM_CHAR16) return kCimChar16;
+  return code;
+}
+
 void AppendUnknown(int typeCode, std::wstring& text) {
   text += L"!!UNSUPPORTED_CIM_UNKNOWN[";
   AppendSigned(typeCode, text);
@@ -60,9 +68,9 @@ HRESULT AppendElement(WmiAccess& wmi, SAFEARRAY* array, LONG index, std::wstring
   return S_OK;
 }
 
-HRESULT AppendArrayElement(WmiAccess& wmi, SAFEARRAY* array, LONG index, int arrayType, bool hexBytes,
-                           std::wstring& text) {
-  const int code = arrayType - kArrayTypeFlag;
+HRESULT AppendArrayElement(WmiAccess& wmi, SAFEARRAY* array, LONG index, int arrayType, CIMTYPE cimType,
+                           bool hexBytes, std::wstring& text) {
+  const int code = ShownType(arrayType - kArrayTypeFlag, cimType);
   switch (code) {
     case VT_NULL:
       return S_OK;
@@ -112,8 +120,8 @@ HRESULT AppendArrayElement(WmiAccess& wmi, SAFEARRAY* array, LONG index, int arr
 
 }  // namespace
 
-void FormatValueText(const VARIANT& value, std::wstring& valueText) {
-  switch (value.vt) {
+void FormatValueText(const VARIANT& value, std::wstring& valueText, CIMTYPE cimType) {
+  switch (ShownType(value.vt, cimType)) {
     case VT_NULL: break;
     case VT_I2: AppendSigned(value.iVal, valueText); break;
     case VT_I4: AppendSigned(value.lVal, valueText); break;
@@ -132,7 +140,8 @@ void FormatValueText(const VARIANT& value, std::wstring& valueText) {
   }
 }
 
-HRESULT FormatArrayText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value, std::wstring& valueText) {
+HRESULT FormatArrayText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value, std::wstring& valueText,
+                        CIMTYPE cimType) {
   const int arrayType = value.vt;
   // Only a plain SAFEARRAY can be walked; anything else in the array range
   // (a by-reference value, say) is named rather than read.
@@ -175,20 +184,20 @@ HRESULT FormatArrayText(WmiAccess& wmi, const RunSettings& settings, const VARIA
     } else if (offset != 0) {
       valueText += separator;
     }
-    hr = AppendArrayElement(wmi, value.parray, static_cast<LONG>(k), arrayType, hexBytes, valueText);
+    hr = AppendArrayElement(wmi, value.parray, static_cast<LONG>(k), arrayType, cimType, hexBytes, valueText);
     if (FAILED(hr)) return hr;
   }
   return S_OK;
 }
 
 HRESULT FormatPropertyText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value,
-                           std::wstring& valueText) {
+                           std::wstring& valueText, CIMTYPE cimType) {
   if (value.vt < kArrayTypeFlag) {
-    FormatValueText(value, valueText);
+    FormatValueText(value, valueText, cimType);
     return S_OK;
   }
   valueText += L'{';
-  const HRESULT hr = FormatArrayText(wmi, settings, value, valueText);
+  const HRESULT hr = FormatArrayText(wmi, settings, value, valueText, cimType);
   valueText += L'}';
   return hr;
 }

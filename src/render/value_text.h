@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <wbemcli.h>
 
 #include <string>
 
@@ -22,14 +23,19 @@ struct ValueStatus {
   bool Failed() const { return FAILED(hr); }
 };
 
+// `cimType`, where known, says how to read what the VARIANT type leaves
+// open: WMI hands a uint32 over as VT_I4 and a char16 as VT_I2, and those
+// are shown as unsigned and as a character. 0 reads by the VARIANT type alone.
+
 // Appends the text of a single value (type code below kArrayTypeFlag).
-void FormatValueText(const VARIANT& value, std::wstring& valueText);
+void FormatValueText(const VARIANT& value, std::wstring& valueText, CIMTYPE cimType = 0);
 
 // Appends the elements of an array value, without braces: joined by "," (";"
 // in CSV), or as a numbered matrix of ten per row with /hexmatrix. Returns a
 // failing HRESULT when the array cannot be read; the text is then incomplete.
-HRESULT FormatArrayText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value, std::wstring& valueText);
+HRESULT FormatArrayText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value, std::wstring& valueText,
+                        CIMTYPE cimType = 0);
 
 // Either of the two above, with arrays in braces as the list layout shows them.
 HRESULT FormatPropertyText(WmiAccess& wmi, const RunSettings& settings, const VARIANT& value,
-                           std::wstring& valueText);
+                           std::wstring& valueText, CIMTYPE cimType = 0);

@@ -103,6 +103,13 @@ HRESULT SetBlanket(IUnknown* proxy, const ProxyBlanketArguments& arguments) {
                            arguments.identity, arguments.capabilities);
 }
 
+HRESULT SetUnknownBlanket(IUnknown* proxy, const ProxyBlanketArguments& arguments) {
+  ComPtr<IUnknown> unknown;
+  const HRESULT hr = proxy->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown.GetAddressOf()));
+  if (FAILED(hr)) return hr;
+  return SetBlanket(unknown.Get(), arguments);
+}
+
 }  // namespace
 
 HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
@@ -111,6 +118,15 @@ HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBl
 
 HRESULT ComWmiAccess::SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) {
   return SetBlanket(Raw(results), arguments);
+}
+
+HRESULT ComWmiAccess::SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
+  return SetUnknownBlanket(Raw(services), arguments);
+}
+
+HRESULT ComWmiAccess::SetEnumeratorUnknownBlanket(const WmiEnumerator& results,
+                                                  const ProxyBlanketArguments& arguments) {
+  return SetUnknownBlanket(Raw(results), arguments);
 }
 
 HRESULT ComWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,

@@ -12,6 +12,8 @@ class ComWmiAccess final : public WmiAccess {
                         LONG flags, ULONG timeoutMs, WmiServices& services) override;
   HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
   HRESULT SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
+  HRESULT SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
+  HRESULT SetEnumeratorUnknownBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                     WmiEnumerator& results) override;
   HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;

@@ -77,6 +77,13 @@ class WmiAccess {
   // The results enumerator's proxy does not take the services proxy's
   // blanket: a remote run sets it again before the first Next.
   virtual HRESULT SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) = 0;
+  // With an account of the caller's choosing, a proxy's IUnknown takes the
+  // same blanket as the proxy: it is what the proxy's last Release goes
+  // through, which would otherwise go out as the caller, fail, and leave the
+  // remote object behind.
+  virtual HRESULT SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) = 0;
+  virtual HRESULT SetEnumeratorUnknownBlanket(const WmiEnumerator& results,
+                                              const ProxyBlanketArguments& arguments) = 0;
   virtual HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                             WmiEnumerator& results) = 0;
   // Waits up to `timeoutMs` (WBEM_INFINITE: without limit) for one object;

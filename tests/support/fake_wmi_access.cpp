@@ -14,7 +14,7 @@ const wchar_t* const kOpNames[] = {
     L"GetClass",      L"GetMethod",          L"SpawnInstance", L"ExecMethod",    L"PutInstance",
     L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject",
     L"PropertyQualifier", L"BeginMethodEnumeration", L"NextMethod", L"EndMethodEnumeration", L"MethodQualifier",
-    L"ObjectValue", L"SetEnumeratorBlanket"};
+    L"ObjectValue", L"SetEnumeratorBlanket", L"SetServicesUnknownBlanket", L"SetEnumeratorUnknownBlanket"};
 static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
 
 // The VARIANT type WMI uses for a property of this CIM type.
@@ -381,6 +381,25 @@ HRESULT FakeWmiAccess::SetEnumeratorBlanket(const WmiEnumerator& results, const 
   return S_OK;
 }
 
+HRESULT FakeWmiAccess::SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::SetServicesUnknownBlanket, hr)) return hr;
+  NodeOf(services.get());
+  servicesUnknownBlanketAs = IdentityText(arguments.identity);
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::SetEnumeratorUnknownBlanket(const WmiEnumerator& results,
+                                                   const ProxyBlanketArguments& arguments) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::SetEnumeratorUnknownBlanket, hr)) return hr;
+  NodeOf(results.get());
+  enumeratorUnknownBlanketsAs.push_back(IdentityText(arguments.identity));
+  return S_OK;
+}
+
 HRESULT FakeWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,
                                  LONG flags, WmiEnumerator& results) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
@@ -461,9 +480,17 @@ HRESULT FakeWmiAccess::Put(const WmiObject& object, const wchar_t* name, const V
   const VARTYPE type = StorageType(property->cimType);
   if (value.vt == VT_NULL || (value.vt & VT_ARRAY) || value.vt == VT_UNKNOWN) {
     stored = Copy(value);
+  } else if ((property->cimType & ~CIM_FLAG_ARRAY) == CIM_UINT32 && value.vt != VT_I4) {
+    // A uint32 is converted by its own range and kept in a VT_I4's bits.
+    if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, VT_UI4))) {
+      return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
+    }
+    stored = IntegerValue(VT_I4, static_cast<LONG>(stored.get().ulVal));
   } else if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, type))) {
     return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
-  } else if (property->cimType & CIM_FLAG_ARRAY) {
+  }
+  if (!(value.vt == VT_NULL || (value.vt & VT_ARRAY) || value.vt == VT_UNKNOWN) &&
+      (property->cimType & CIM_FLAG_ARRAY)) {
     Variant array = RawArray(VT_ARRAY | type, type, 1);
     LONG first = 0;
     void* element = type == VT_BSTR ? static_cast<void*>(stored.get().bstrVal) : static_cast<void*>(&stored.get().lVal);

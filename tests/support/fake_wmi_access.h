@@ -21,7 +21,8 @@ enum class WmiOp {
   InitializeCom, InitializeSecurity, CreateLocator, ConnectServer, SetProxyBlanket, ExecQuery, Next,
   GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
   ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, PropertyQualifier, BeginMethodEnumeration,
-  NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, SetEnumeratorBlanket, Count
+  NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, SetEnumeratorBlanket, SetServicesUnknownBlanket,
+  SetEnumeratorUnknownBlanket, Count
 };
 const wchar_t* WmiOpName(WmiOp op);
 // What a blanket's identity says, the password left out.
@@ -147,6 +148,10 @@ class FakeWmiAccess final : public WmiAccess {
   std::vector<ProxyBlanketArguments> enumeratorBlankets;
   std::vector<std::wstring> enumeratorBlanketsAs;
   std::wstring lastNextAs;
+  // The identities set on the IUnknown of the services proxy and of each
+  // enumerator, as the text above gives them.
+  std::wstring servicesUnknownBlanketAs;
+  std::vector<std::wstring> enumeratorUnknownBlanketsAs;
   std::wstring queryLanguage;
   LONG queryFlags = -1;
   LONG putInstanceFlags = -1;
@@ -164,6 +169,8 @@ class FakeWmiAccess final : public WmiAccess {
                         LONG flags, ULONG timeoutMs, WmiServices& services) override;
   HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
   HRESULT SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
+  HRESULT SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
+  HRESULT SetEnumeratorUnknownBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                     WmiEnumerator& results) override;
   HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;
