@@ -167,6 +167,7 @@ std::string Usage() {
                "     /user:             Reach the /node: machines as this account: DOMAIN\\user. \n"
                "     /password:         The password of /user:; asked for when left out. \n"
                "     /class:            In place of /WQL: call a static method on this class once, or describe it. \n"
+               "     /whatif            Show what /set: or /call: would change, and change nothing. \n"
                "\n  Example of query:\n"
                "     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \n"
                "     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \n"
@@ -180,7 +181,8 @@ std::string Usage() {
                "\n  Example of JSON and of many machines:\n"
                "     Tollix.exe /WQL:\"select Name,Size,FreeSpace from Win32_LogicalDisk\" /format:json \n"
                "     Tollix.exe /WQL:\"select Caption,Version from Win32_OperatingSystem\" /node:@machines.txt /throttle:64 /timeout:30 /format:csv \n"
-               "\n  Example of a static method:\n"
+               "\n  Example of a preview and of a static method:\n"
+               "     Tollix.exe /WQL:\"select * from Win32_LogicalDisk where DeviceID = 'X:'\" /set:\"VolumeName\" /args:\"NewLabel\" /whatif \n"
                "     Tollix.exe /namespace:root\\default /class:StdRegProv /call:EnumKey /args:\"2147483650,SOFTWARE\\Microsoft\" \n");
 }
 

@@ -36,6 +36,7 @@ struct RunSettings {
   int formatCsv = 0;
   int formatJson = 0;
   int describe = 0;  // the query's class, not its instances
+  int whatIf = 0;    // SET and CALL show what they would change, and change nothing
   // Set when the key is there at all, even with an empty value.
   int nodeGiven = 0;
   int throttleGiven = 0;

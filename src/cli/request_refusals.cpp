@@ -45,6 +45,11 @@ const Refusal kRefusals[] = {
      L"ERROR: /describe is exclusive to /format:csv\r\n"},
     {[](const RunSettings& s) { return s.describe && s.hexMatrix; },
      L"ERROR: /describe is exclusive to /hexmatrix\r\n"},
+    {[](const RunSettings& s) { return s.describe && s.whatIf; }, L"ERROR: /describe is exclusive to /whatif\r\n"},
+
+    // A preview is of a change.
+    {[](const RunSettings& s) { return s.whatIf && !Sets(s) && !Calls(s); },
+     L"ERROR: /whatif needs /set: or /call:\r\n"},
 
     // Named values go to a method's parameters, or to the properties of each
     // result object that SET writes back: not to a property named by /set:,

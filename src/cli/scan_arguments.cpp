@@ -52,6 +52,7 @@ const FlagKey kFlagKeys[] = {
     {L"/format:csv", &RunSettings::formatCsv},
     {L"/format:json", &RunSettings::formatJson},
     {L"/describe", &RunSettings::describe},
+    {L"/whatif", &RunSettings::whatIf},
 };
 
 bool AsksForHelp(const std::wstring& lowered) {

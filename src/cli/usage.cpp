@@ -59,6 +59,7 @@ void PrintUsage(OutputSink& out) {
   Print(out, L"     /user:             Reach the /node: machines as this account: DOMAIN\\user. \r\n");
   Print(out, L"     /password:         The password of /user:; asked for when left out. \r\n");
   Print(out, L"     /class:            In place of /WQL: call a static method on this class once, or describe it. \r\n");
+  Print(out, L"     /whatif            Show what /set: or /call: would change, and change nothing. \r\n");
   Print(out, L"\r\n  Example of query:\r\n");
   Print(out, L"     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \r\n");
   Print(out, L"     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \r\n");
@@ -72,6 +73,7 @@ void PrintUsage(OutputSink& out) {
   Print(out, L"\r\n  Example of JSON and of many machines:\r\n");
   Print(out, L"     Tollix.exe /WQL:\"select Name,Size,FreeSpace from Win32_LogicalDisk\" /format:json \r\n");
   Print(out, L"     Tollix.exe /WQL:\"select Caption,Version from Win32_OperatingSystem\" /node:@machines.txt /throttle:64 /timeout:30 /format:csv \r\n");
-  Print(out, L"\r\n  Example of a static method:\r\n");
+  Print(out, L"\r\n  Example of a preview and of a static method:\r\n");
+  Print(out, L"     Tollix.exe /WQL:\"select * from Win32_LogicalDisk where DeviceID = 'X:'\" /set:\"VolumeName\" /args:\"NewLabel\" /whatif \r\n");
   Print(out, L"     Tollix.exe /namespace:root\\default /class:StdRegProv /call:EnumKey /args:\"2147483650,SOFTWARE\\Microsoft\" \r\n");
 }

@@ -5,6 +5,7 @@
 
 #include "base/run_settings.h"
 #include "base/text.h"
+#include "operations/declared_schema.h"
 #include "operations/typed_values.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
@@ -52,6 +53,31 @@ int PutMethodValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout,
     }
     ++index;
   }
+  return 0;
+}
+
+// /whatif: every in-parameter as it would be sent, then the method and the
+// path it would run on.
+int PreviewCall(WmiAccess& wmi, Layout& layout, const WmiObject& inParameters, const wchar_t* method,
+                const wchar_t* objectPath) {
+  std::vector<std::wstring> names;
+  if (inParameters) {
+    SafeArray list;
+    HRESULT hr = wmi.GetNames(inParameters, WBEM_FLAG_NONSYSTEM_ONLY, list);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method parameter names. Error code = 0x%x\r\n", hr);
+    hr = ReadNameList(wmi, list, names);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
+  }
+  std::vector<Variant> values(names.size());
+  std::vector<CIMTYPE> types(names.size(), CIM_EMPTY);
+  Layout::Preview preview{L"CALL", method, objectPath, {}};
+  for (size_t i = 0; i < names.size(); ++i) {
+    const HRESULT hr = wmi.Get(inParameters, names[i].c_str(), values[i], &types[i]);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get. Error code = 0x%x\r\n", hr);
+    preview.values.push_back({names[i].c_str(), &values[i].get(), types[i]});
+  }
+  const ValueStatus status = layout.WhatIf(wmi, preview);
+  if (status.Failed()) return ReportFailure(layout, status.message, status.hr);
   return 0;
 }
 
@@ -124,10 +150,9 @@ int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, cons
       return 1;
     }
   }
-  if (debug) {
-    PrintInfo(layout, L"INFO: Put arguments [%ls] end.\r\n", settings.argArguments.c_str());
-    PrintInfo(layout, L"INFO: Execute method [%ls] start.\r\n", methodName);
-  }
+  if (debug) PrintInfo(layout, L"INFO: Put arguments [%ls] end.\r\n", settings.argArguments.c_str());
+  if (settings.whatIf) return PreviewCall(wmi, layout, inParameters, methodName, objectPath);
+  if (debug) PrintInfo(layout, L"INFO: Execute method [%ls] start.\r\n", methodName);
 
   WmiObject outParameters;
   if (layout.OutputLost(true)) return 1;

@@ -24,6 +24,25 @@ int WriteBack(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const
   return 0;
 }
 
+// Shows what was Put and writes the object back, or with /whatif shows it
+// as what would be written, and where.
+int ShowAndWriteBack(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                     const WmiObject& object, const std::vector<Layout::ShownValue>& shown) {
+  if (!settings.whatIf) {
+    // Showing never decides the write.
+    const ValueStatus status = layout.NewValues(wmi, shown);
+    if (status.Failed()) ReportFailure(layout, status.message, status.hr);
+    return WriteBack(wmi, settings, layout, services, object);
+  }
+  Variant path;
+  const HRESULT hr = wmi.Get(object, L"__PATH", path, nullptr);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get __PATH. Error code = 0x%x\r\n", hr);
+  const wchar_t* objectPath = path.type() == VT_BSTR && path.get().bstrVal ? path.get().bstrVal : L"";
+  const ValueStatus status = layout.WhatIf(wmi, {L"SET", nullptr, objectPath, shown});
+  if (status.Failed()) return ReportFailure(layout, status.message, status.hr);
+  return 0;
+}
+
 // The properties /params: names, all Put in the order given and written back
 // in one PutInstance. Every value is checked before the first is Put.
 int SetNamedProperties(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
@@ -43,9 +62,7 @@ int SetNamedProperties(WmiAccess& wmi, const RunSettings& settings, Layout& layo
     wmi.Get(object, named[i].name.c_str(), reread[i], &types[i]);
     shown.push_back({named[i].name.c_str(), &reread[i].get(), types[i]});
   }
-  const ValueStatus status = layout.NewValues(wmi, shown);
-  if (status.Failed()) ReportFailure(layout, status.message, status.hr);
-  return WriteBack(wmi, settings, layout, services, object);
+  return ShowAndWriteBack(wmi, settings, layout, services, object, shown);
 }
 
 }  // namespace
@@ -97,8 +114,5 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   // stops the write.
   value = Variant();
   wmi.Get(object, key, value, &cimType);
-  const ValueStatus shown = layout.NewValue(wmi, key, value.get(), cimType);
-  if (shown.Failed()) ReportFailure(layout, shown.message, shown.hr);
-  value = Variant();
-  return WriteBack(wmi, settings, layout, services, object);
+  return ShowAndWriteBack(wmi, settings, layout, services, object, {{key, &value.get(), cimType}});
 }

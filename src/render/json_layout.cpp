@@ -68,6 +68,34 @@ class JsonLayout final : public Layout {
     return {};
   }
 
+  // {"Node":...,"WhatIf":"CALL","Method":...,"Path":...,"In":{...}}, or
+  // "WhatIf":"SET" with "Set":{...}.
+  ValueStatus WhatIf(WmiAccess& wmi, const Preview& preview) override {
+    BeginObject();
+    line_ += L",\"WhatIf\":";
+    AppendJsonString(preview.operation, line_);
+    if (preview.method != nullptr) {
+      line_ += L",\"Method\":";
+      AppendJsonString(preview.method, line_);
+    }
+    line_ += L",\"Path\":";
+    AppendJsonString(preview.path, line_);
+    line_ += preview.method != nullptr ? L",\"In\":{" : L",\"Set\":{";
+    bool first = true;
+    for (const ShownValue& shown : preview.values) {
+      if (!first) line_ += L',';
+      first = false;
+      AppendJsonString(shown.name, line_);
+      line_ += L':';
+      const ValueStatus status = AppendJsonValue(wmi, *shown.value, shown.cimType,
+                                                 settings_.showAllProperties ? 0 : WBEM_FLAG_NONSYSTEM_ONLY, line_);
+      if (status.Failed()) return status;
+    }
+    line_ += L'}';
+    EndObject();
+    return {};
+  }
+
   void Schema(const ClassSchema& schema) override {
     BeginObject();
     line_ += L",\"Class\":";

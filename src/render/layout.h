@@ -51,6 +51,17 @@ class Layout {
     return NewValues(wmi, {{name, &value, cimType}});
   }
 
+  // What /whatif shows in place of a change and its success line: the values
+  // a SET has Put into its copy of the object, or the in-parameters a CALL
+  // would send, and where the change would go.
+  struct Preview {
+    const wchar_t* operation;  // "SET" or "CALL"
+    const wchar_t* method;     // CALL only
+    const wchar_t* path;       // the object's __PATH, or the class called
+    std::vector<ShownValue> values;
+  };
+  virtual ValueStatus WhatIf(WmiAccess& wmi, const Preview& preview) = 0;
+
   // What /describe read of a class, as one object of the run.
   virtual void Schema(const ClassSchema& schema) = 0;
 

@@ -38,6 +38,18 @@ class TextLayout : public Layout {
     return {};
   }
 
+  // The lines the change would have printed, then what it would do.
+  ValueStatus WhatIf(WmiAccess& wmi, const Preview& preview) override {
+    const ValueStatus status = NewValues(wmi, preview.values);
+    if (status.Failed()) return status;
+    if (preview.method != nullptr) {
+      Print(sink_, L"WHATIF: %ls would run %ls on %ls\r\n", preview.operation, preview.method, preview.path);
+    } else {
+      Print(sink_, L"WHATIF: %ls would write %ls\r\n", preview.operation, preview.path);
+    }
+    return {};
+  }
+
   // CSV never gets here (/describe refuses it); it would get the list text.
   void Schema(const ClassSchema& schema) override {
     NodeLine();
@@ -136,6 +148,27 @@ class CsvLayout final : public TextLayout {
     } else {
       dataLine_ += valueText_;
     }
+    return {};
+  }
+
+  // One data line an object: what would be done, where, and with which
+  // values, behind a header of its own.
+  ValueStatus WhatIf(WmiAccess& wmi, const Preview& preview) override {
+    BeginObject();
+    headerLine_ = preview.method != nullptr ? L"WhatIf,Method,Path" : L"WhatIf,Path";
+    dataLine_ = preview.operation;
+    if (preview.method != nullptr) {
+      dataLine_ += L',';
+      dataLine_ += preview.method;
+    }
+    dataLine_ += L',';
+    dataLine_ += preview.path;
+    firstProperty_ = false;
+    for (const ShownValue& shown : preview.values) {
+      const ValueStatus status = Property(wmi, shown.name, *shown.value, shown.cimType);
+      if (status.Failed()) return status;
+    }
+    EndObject();
     return {};
   }
 
