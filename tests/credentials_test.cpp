@@ -1,5 +1,6 @@
 // /user: and /password: with the in-memory WMI: who each machine is reached
-// as, the blanket on every proxy, the refusals and the trace.
+// as, the blanket on every proxy, the refusals and the trace; the names of
+// this machine, and a password piped in.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/this_machine.h"
+#include "cli/password_prompt.h"
 #include "support/fake_wmi_access.h"
 #include "support/run_capture.h"
 #include "support/values.h"
@@ -22,6 +25,13 @@ std::wstring ComputerName() {
   return name;
 }
 
+std::wstring ComputerNameAs(COMPUTER_NAME_FORMAT format) {
+  wchar_t name[256] = {};
+  DWORD size = 256;
+  if (!GetComputerNameExW(format, name, &size)) return L"";
+  return std::wstring(name, size);
+}
+
 void AddThings(FakeWmiAccess& wmi) {
   for (const wchar_t* id : {L"1", L"2"}) {
     wmi.AddResult(L"Win32_Thing", std::wstring(L"\\\\.\\root\\cimv2:Win32_Thing.Id=") + id)
@@ -31,22 +41,34 @@ void AddThings(FakeWmiAccess& wmi) {
 
 TEST(Credentials, ReachTheRemoteNamesAndNotThisMachineWithEveryProxyEncrypted) {
   const std::wstring local = ComputerName();
+  // The identity's password is checked against the one ConnectServer got.
   const struct {
     std::wstring user;
+    std::wstring password;
+    std::wstring timeout;   // a bounded connection goes out as the same account
     std::wstring identity;  // as the remote machines' proxies carry it
   } cases[] = {
-      {L"CORP\\admin", L"user=admin domain=CORP password=given unicode"},
-      {L"admin@corp.example", L"user=admin@corp.example domain=(null) password=given unicode"},
-      {L".\\admin", L"user=admin domain=. password=given unicode"},
+      {L"CORP\\admin", L"s3cret", L"", L"user=admin domain=CORP password=given unicode"},
+      {L"admin@corp.example", L"s3cret", L"", L"user=admin@corp.example domain=(null) password=given unicode"},
+      {L".\\admin", L"s3cret", L"", L"user=admin domain=. password=given unicode"},
+      {L"CORP\\admin", L"s3cret", L"/timeout:30", L"user=admin domain=CORP password=given unicode"},
+      {L"CORP\\admin", L"p\u00e4ss w\u00f6rd\U0001F511", L"/timeout:30",
+       L"user=admin domain=CORP password=given unicode"},
+      {L"CORP\\admin", L"", L"", L"user=admin domain=CORP password=empty unicode"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::string(c.user.begin(), c.user.end()));
+    SCOPED_TRACE(testing::Message() << std::string(c.user.begin(), c.user.end()) << " "
+                                    << std::string(c.timeout.begin(), c.timeout.end()));
     FakeWmiAccess wmi;
     AddThings(wmi);
-    const RunResult run = RunTollix(
-        wmi, {kQuery, L"/node:pc1,.,LocalHost," + local + L",pc2", L"/user:" + c.user, L"/password:s3cret"});
+    std::vector<std::wstring> arguments = {kQuery, L"/node:pc1,.,LocalHost," + local + L",pc2", L"/user:" + c.user,
+                                           L"/password:" + c.password};
+    if (!c.timeout.empty()) arguments.push_back(c.timeout);
+    const RunResult run = RunTollix(wmi, arguments);
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_EQ(run.output.find(L"s3cret"), std::wstring::npos);
+    if (!c.password.empty()) {
+      EXPECT_EQ(run.output.find(c.password), std::wstring::npos);
+    }
     EXPECT_EQ(wmi.comSecurity.authenticationLevel, static_cast<DWORD>(RPC_C_AUTHN_LEVEL_PKT_PRIVACY));
     for (const std::wstring& name : {std::wstring(L"pc1"), std::wstring(L"."), std::wstring(L"LocalHost"), local,
                                      std::wstring(L"pc2")}) {
@@ -110,6 +132,59 @@ TEST(Credentials, RefusalsAndTheTraceNeverShowThePassword) {
     EXPECT_NE(run.output.find(L"user=[CORP\\"), std::wstring::npos) << run.output;
     EXPECT_NE(run.output.find(L"password=[given]"), std::wstring::npos);
     EXPECT_EQ(run.output.find(L"s3cret"), std::wstring::npos) << run.output;
+  }
+}
+
+// Credentials are left out for every name of this machine, the fully
+// qualified one included, which on a domain member is not its host name.
+TEST(Credentials, ThisMachineGoesByEveryNameThePlatformGivesIt) {
+  std::vector<std::wstring> expected = {L".", L"localhost"};
+  for (COMPUTER_NAME_FORMAT format : {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified}) {
+    const std::wstring name = ComputerNameAs(format);
+    if (!name.empty()) expected.push_back(name);
+  }
+  EXPECT_EQ(NamesOfThisMachine(), expected);
+}
+
+// Scripts pipe the password in. Only its first line is taken, without its
+// line end, and nothing after it.
+TEST(Credentials, APipedPasswordIsTheFirstLineWithoutItsLineEnd) {
+  const struct {
+    std::string piped;
+    bool read;
+    std::wstring password;
+    std::string left;  // what the next reader of the input gets
+  } cases[] = {
+      {"s3cret\r\nnext\n", true, L"s3cret", "next\n"},
+      {"s3cret\nnext\n", true, L"s3cret", "next\n"},
+      {"s3cret\r\r\n", true, L"s3cret\r", ""},
+      {"\r\n", true, L"", ""},
+      {"p\xc3\xa4ss w\xc3\xb6rd", true, L"p\u00e4ss w\u00f6rd", ""},  // the input ends the line
+      {"", false, L"", ""},
+  };
+  const HANDLE standardInput = GetStdHandle(STD_INPUT_HANDLE);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.piped);
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
+    DWORD written = 0;
+    if (!c.piped.empty()) {
+      ASSERT_TRUE(WriteFile(writeEnd, c.piped.data(), static_cast<DWORD>(c.piped.size()), &written, nullptr));
+    }
+    CloseHandle(writeEnd);
+    SetStdHandle(STD_INPUT_HANDLE, readEnd);
+    std::wstring password = L"stale";
+    const bool read = AskPassword(L"CORP\\admin", password);
+    SetStdHandle(STD_INPUT_HANDLE, standardInput);
+    std::string left(64, '\0');
+    DWORD got = 0;
+    if (!ReadFile(readEnd, left.data(), static_cast<DWORD>(left.size()), &got, nullptr)) got = 0;
+    left.resize(got);
+    CloseHandle(readEnd);
+    EXPECT_EQ(read, c.read);
+    EXPECT_EQ(password, c.password);
+    EXPECT_EQ(left, c.left);
   }
 }
 

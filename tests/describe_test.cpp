@@ -97,7 +97,18 @@ TEST_F(Describe, ListLayoutShowsTheClassNotItsInstances) {
   EXPECT_EQ(run.output, Banner() + L"\r\n" + kDemoLines + L"\r\n");
   EXPECT_EQ(wmi.Calls(WmiOp::ExecQuery), 0);
   EXPECT_EQ(wmi.Calls(WmiOp::Next), 0);
+  // Not WBEM_FLAG_LOCAL_ONLY: the methods a class inherits are called like its own.
+  EXPECT_EQ(wmi.methodEnumerationFlags, 0);
   EXPECT_EQ(wmi.LiveHandles(), 0);
+}
+
+// The properties GET shows: the system ones only with /showAllProperties.
+TEST_F(Describe, SystemPropertiesOnlyWithShowAllProperties) {
+  const std::wstring classLine = L"Class=Win32_Demo\r\n";
+  const RunResult run = Run({L"/showallproperties"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, Banner() + L"\r\n" + classLine + L"Property=__CLASS string\r\n" +
+                            kDemoLines.substr(classLine.size()) + L"\r\n");
 }
 
 TEST_F(Describe, JsonLayoutIsOneLineWithItsMembersInOrder) {

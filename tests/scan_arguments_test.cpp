@@ -122,4 +122,29 @@ TEST(ScanArguments, ValuesThatDoNotFitAreFlaggedNotCut) {
   EXPECT_EQ(FindTooLongValue(S()), nullptr);
 }
 
+// A password lives on only in the settings: the argument that held it is
+// wiped, whatever else it held. Other arguments are left as they are.
+TEST(ScanArguments, APasswordLeavesNoCopyInItsArgument) {
+  const struct {
+    std::wstring argument;
+    bool wiped;
+  } cases[] = {
+      {L"/password:s3cret", true},
+      {L"/PassWord:s3cret", true},
+      {L"/user:CORP\\admin /password:s3cret", true},
+      {L"/passwor:s3cret", false},
+  };
+  for (const auto& c : cases) {
+    std::wstring argument = c.argument;
+    std::wstring query = L"/wql:select * from x";
+    wchar_t* argv[] = {argument.data(), query.data()};
+    BufferSink out;
+    const std::optional<RunSettings> settings = ScanArguments(2, argv, out);
+    ASSERT_TRUE(settings.has_value());
+    EXPECT_EQ(settings->argPassword, c.wiped ? L"s3cret" : L"") << c.argument;
+    EXPECT_EQ(argument, c.wiped ? std::wstring(c.argument.size(), L'\0') : c.argument) << c.argument;
+    EXPECT_EQ(query, L"/wql:select * from x");
+  }
+}
+
 }  // namespace

@@ -70,15 +70,8 @@ class Credentials {
 HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* nameSpace,
                                     const ConnectCredentials& credentials, LONG flags, ULONG timeoutMs,
                                     WmiServices& services) {
-  if (timeoutMs == WBEM_INFINITE) {
-    IWbemServices* raw = nullptr;
-    const Bstr resource(nameSpace);
-    const Credentials account(credentials);
-    const HRESULT hr = Raw(locator)->ConnectServer(resource.get(), account.User(), account.Password(), nullptr, flags,
-                                                   nullptr, nullptr, &raw);
-    services = MakeHandle<WmiServices>(raw);
-    return hr;
-  }
+  // One connection, bounded or not, so that both go out as the same account:
+  // a bounded wait only runs it on a thread its caller may stop waiting for.
   // With WBEM_FLAG_CONNECT_USE_MAX_WAIT among the flags WMI itself gives up
   // within two minutes, and the connecting thread ends then. A connection
   // changes nothing on the machine, so one made too late is simply released.
@@ -90,7 +83,8 @@ HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* na
                                      nullptr, connected.GetAddressOf());
       };
   ComPtr<IWbemServices> connected;
-  const HRESULT hr = CallWithDeadline(timeoutMs, std::move(connect), connected);
+  const HRESULT hr =
+      timeoutMs == WBEM_INFINITE ? connect(connected) : CallWithDeadline(timeoutMs, std::move(connect), connected);
   services = MakeHandle<WmiServices>(connected.Detach());
   return hr;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cwchar>
 #include <utility>
 
 #include "support/values.h"
@@ -107,16 +108,26 @@ Variant EmbeddedArray(const std::vector<FakeObject>& objects) {
 
 // "user=NAME domain=D password=given" for a COAUTHIDENTITY, "default" for
 // COLE_DEFAULT_AUTHINFO, "none" for null.
-std::wstring IdentityText(void* identity) {
+std::wstring IdentityText(void* identity, const wchar_t* connectedPassword) {
   if (identity == nullptr) return L"none";
   if (identity == COLE_DEFAULT_AUTHINFO) return L"default";
   const auto* given = static_cast<const COAUTHIDENTITY*>(identity);
   const auto text = [](const USHORT* characters, ULONG length) {
     return characters ? std::wstring(reinterpret_cast<const wchar_t*>(characters), length) : std::wstring(L"(null)");
   };
+  const bool empty = given->PasswordLength == 0;
+  std::wstring password = empty ? L" password=empty" : L" password=given";
+  if (connectedPassword != nullptr) {
+    // The length is compared first, so that a wrong one is never read past.
+    const size_t length = wcslen(connectedPassword);
+    const bool same = given->PasswordLength == length &&
+                      (empty || (given->Password != nullptr &&
+                                 wmemcmp(reinterpret_cast<const wchar_t*>(given->Password), connectedPassword,
+                                         length) == 0));
+    if (!same) password = L" password=wrong";
+  }
   return L"user=" + text(given->User, given->UserLength) + L" domain=" + text(given->Domain, given->DomainLength) +
-         (given->PasswordLength > 0 ? L" password=given" : L" password=empty") +
-         (given->Flags == SEC_WINNT_AUTH_IDENTITY_UNICODE ? L" unicode" : L" flags=?");
+         password + (given->Flags == SEC_WINNT_AUTH_IDENTITY_UNICODE ? L" unicode" : L" flags=?");
 }
 
 const wchar_t* WmiOpName(WmiOp op) { return kOpNames[static_cast<int>(op)]; }
@@ -345,6 +356,8 @@ HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* n
                     ? L"own account"
                     : std::wstring(L"user=") + (credentials.user ? credentials.user : L"(null)") +
                           (credentials.password ? L" password=given" : L" password=none");
+  SecureZeroMemory(connectedPassword_.data(), connectedPassword_.size() * sizeof(wchar_t));
+  connectedPassword_ = credentials.password ? credentials.password : L"";
   HRESULT hr = S_OK;
   bool timedOut = false;
   if (ShouldFail(WmiOp::ConnectServer, hr, timeoutMs, &timedOut)) return hr;
@@ -364,7 +377,7 @@ HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* n
 HRESULT FakeWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   proxyBlanket = arguments;
-  servicesBlanketAs = IdentityText(arguments.identity);
+  servicesBlanketAs = IdentityText(arguments.identity, connectedPassword_.c_str());
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::SetProxyBlanket, hr)) return hr;
   NodeOf(services.get());
@@ -377,7 +390,7 @@ HRESULT FakeWmiAccess::SetEnumeratorBlanket(const WmiEnumerator& results, const 
   if (ShouldFail(WmiOp::SetEnumeratorBlanket, hr)) return hr;
   NodeOf(results.get()).identity = arguments.identity;
   enumeratorBlankets.push_back(arguments);
-  enumeratorBlanketsAs.push_back(IdentityText(arguments.identity));
+  enumeratorBlanketsAs.push_back(IdentityText(arguments.identity, connectedPassword_.c_str()));
   return S_OK;
 }
 
@@ -424,7 +437,7 @@ HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULO
   Node& enumerator = NodeOf(results.get());
   // Read through the pointer the proxy holds: an identity released too soon
   // shows here.
-  lastNextAs = IdentityText(enumerator.identity);
+  lastNextAs = IdentityText(enumerator.identity, connectedPassword_.c_str());
   const size_t total = generate_ ? generatedCount_ : results_.size();
   if (enumerator.position >= total) return WBEM_S_FALSE;
   auto node = std::make_unique<Node>();
@@ -646,8 +659,9 @@ HRESULT FakeWmiAccess::PropertyQualifier(const WmiObject& object, const wchar_t*
   return FindQualifier(found->qualifiers, qualifier, value);
 }
 
-HRESULT FakeWmiAccess::BeginMethodEnumeration(const WmiObject& classObject, LONG) {
+HRESULT FakeWmiAccess::BeginMethodEnumeration(const WmiObject& classObject, LONG flags) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  methodEnumerationFlags = flags;
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::BeginMethodEnumeration, hr)) return hr;
   Node& node = NodeOf(classObject.get());

@@ -25,8 +25,11 @@ enum class WmiOp {
   SetEnumeratorUnknownBlanket, Count
 };
 const wchar_t* WmiOpName(WmiOp op);
-// What a blanket's identity says, the password left out.
-std::wstring IdentityText(void* identity);
+// What a blanket's identity says, the password left out. Given the password
+// its connection was made with, the text also says whether the identity's
+// Password and PasswordLength describe exactly that one: "password=given"
+// when they do, "password=wrong" when they do not.
+std::wstring IdentityText(void* identity, const wchar_t* connectedPassword = nullptr);
 
 // A qualifier of a property or a method, such as CIMTYPE, key or static.
 struct FakeQualifier {
@@ -142,7 +145,7 @@ class FakeWmiAccess final : public WmiAccess {
   // never: "user=NAME password=given", "own account". ConnectServer's, and
   // the identity of each blanket: the services proxy's, every enumerator's
   // (set before its first Next), and the one an enumerator held at its last
-  // Next.
+  // Next, each checked against the password ConnectServer was given.
   std::wstring connectedAs;
   std::wstring servicesBlanketAs;
   std::vector<ProxyBlanketArguments> enumeratorBlankets;
@@ -155,6 +158,7 @@ class FakeWmiAccess final : public WmiAccess {
   std::wstring queryLanguage;
   LONG queryFlags = -1;
   LONG putInstanceFlags = -1;
+  LONG methodEnumerationFlags = -1;
   int Calls(WmiOp op) const { return calls_[static_cast<int>(op)]; }
   long LiveHandles() const { return liveHandles_; }
   // The machines whose connection succeeded, in the order it did (kept only
@@ -233,4 +237,7 @@ class FakeWmiAccess final : public WmiAccess {
   std::atomic<long> atWork_{0};
   std::atomic<long> mostAtWork_{0};
   std::atomic<long> machinesDone_{0};
+  // What the latest ConnectServer was given, for the identities to be
+  // checked against; never shown.
+  std::wstring connectedPassword_;
 };
