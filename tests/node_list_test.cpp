@@ -73,6 +73,7 @@ TEST(NodeList, NameListsAndFiles) {
       {"\xEF\xBB\xBFzo\xC3\xAB\n", L"", {L"zo\u00eb"}, L""},
       {std::string("\xFF\xFE" "a\0\r\0\n\0b\0", 10), L"", {L"a", L"b"}, L""},
       {std::string("a\0\n\0", 4), L"", {}, L"ERROR: The node file %ls is neither UTF-8 nor UTF-16LE text.\r\n"},
+      {std::string("\xFF\xFE" "a\0b", 5), L"", {}, L"ERROR: The node file %ls is neither UTF-8 nor UTF-16LE text.\r\n"},
       {"\xC3\x28\n", L"", {}, L"ERROR: The node file %ls is neither UTF-8 nor UTF-16LE text.\r\n"},
       {"# nothing but comments\n\n", L"", {}, L"ERROR: The node file %ls holds no machine name.\r\n"},
       {"", L"\\\\VM, \\\\pc2", {L"VM", L"pc2"}, L""},

@@ -1,6 +1,6 @@
 // /params: with the in-memory WMI: every CIM type with its edge values,
 // arrays, embedded objects and null; what is refused before anything runs,
-// and that nothing is Put when any value does not fit.
+// and that nothing is Put or written once any value does not fit.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -67,29 +67,58 @@ TEST(Params, EveryCimTypeTakesItsValuesAsTheVariantWmiDocuments) {
     bool exact = false;  // a WMI that takes only the exact integer type
   } cases[] = {
       {CIM_SINT8, L"-128", L"VT 2 -128"},
+      {CIM_SINT8, L"-129", L"ERROR: x takes sint8; -129 is out of its range."},
+      {CIM_SINT8, L"127", L"VT 2 127"},
       {CIM_SINT8, L"128", L"ERROR: x takes sint8; 128 is out of its range."},
       {CIM_SINT8, L"-5", L"VT 16 -5", true},
-      {CIM_UINT8, L"255", L"VT 17 255"},
+      {CIM_UINT8, L"0", L"VT 17 0"},
       {CIM_UINT8, L"-1", L"ERROR: x takes uint8; -1 is out of its range."},
+      {CIM_UINT8, L"255", L"VT 17 255"},
+      {CIM_UINT8, L"256", L"ERROR: x takes uint8; 256 is out of its range."},
       {CIM_SINT16, L"-32768", L"VT 2 -32768"},
+      {CIM_SINT16, L"-32769", L"ERROR: x takes sint16; -32769 is out of its range."},
+      {CIM_SINT16, L"32767", L"VT 2 32767"},
+      {CIM_SINT16, L"32768", L"ERROR: x takes sint16; 32768 is out of its range."},
+      {CIM_UINT16, L"0", L"VT 3 0"},
+      {CIM_UINT16, L"-1", L"ERROR: x takes uint16; -1 is out of its range."},
       {CIM_UINT16, L"65535", L"VT 3 65535"},
+      {CIM_UINT16, L"65536", L"ERROR: x takes uint16; 65536 is out of its range."},
       {CIM_UINT16, L"65535", L"VT 18 65535", true},
       {CIM_SINT32, L"-2147483648", L"VT 3 -2147483648", true},
+      {CIM_SINT32, L"-2147483649", L"ERROR: x takes sint32; -2147483649 is out of its range."},
+      {CIM_SINT32, L"2147483647", L"VT 3 2147483647"},
+      {CIM_SINT32, L"2147483648", L"ERROR: x takes sint32; 2147483648 is out of its range."},
+      {CIM_UINT32, L"0", L"VT 3 0"},
+      {CIM_UINT32, L"-1", L"ERROR: x takes uint32; -1 is out of its range."},
       {CIM_UINT32, L"4294967295", L"VT 3 -1"},
       {CIM_UINT32, L"4294967295", L"VT 19 4294967295", true},
       {CIM_UINT32, L"4294967296", L"ERROR: x takes uint32; 4294967296 is out of its range."},
       {CIM_UINT32, L"5.0", L"VT 3 5"},
       {CIM_UINT32, L"5e0", L"VT 3 5"},
       {CIM_UINT32, L"5.5", L"ERROR: x takes uint32; 5.5 is out of its range."},
+      {CIM_SINT32, L"-5.0", L"VT 3 -5"},
+      {CIM_UINT32, L"-1.0", L"ERROR: x takes uint32; -1.0 is out of its range."},
       {CIM_UINT32, L"\"5\"", L"ERROR: x takes uint32, not a string."},
       {CIM_SINT64, L"-9223372036854775808", L"VT 8 -9223372036854775808"},
+      {CIM_SINT64, L"\"-9223372036854775809\"", L"ERROR: x takes sint64; \"-9223372036854775809\" is out of its range."},
+      {CIM_SINT64, L"9223372036854775807", L"VT 8 9223372036854775807"},
       {CIM_SINT64, L"\"9223372036854775807\"", L"VT 20 9223372036854775807", true},
       {CIM_SINT64, L"\"9223372036854775808\"", L"ERROR: x takes sint64; \"9223372036854775808\" is out of its range."},
+      {CIM_SINT64, L"\"-\"", L"ERROR: x takes sint64; \"-\" is out of its range."},
+      {CIM_UINT64, L"0", L"VT 8 0"},
+      {CIM_UINT64, L"-1", L"ERROR: x takes uint64; -1 is out of its range."},
       {CIM_UINT64, L"18446744073709551615", L"VT 8 18446744073709551615"},
       {CIM_UINT64, L"\"18446744073709551615\"", L"VT 21 18446744073709551615", true},
-      {CIM_UINT64, L"-1", L"ERROR: x takes uint64; -1 is out of its range."},
+      {CIM_UINT64, L"\"18446744073709551616\"", L"ERROR: x takes uint64; \"18446744073709551616\" is out of its range."},
+      {CIM_UINT64, L"\"\"", L"ERROR: x takes uint64; \"\" is out of its range."},
       {CIM_UINT64, L"\"12a\"", L"ERROR: x takes uint64; \"12a\" is out of its range."},
       {CIM_UINT64, L"1e19", L"ERROR: x takes uint64; 1e+19 is out of its range."},
+      // A real holds every whole number below 2^53 exactly; from 2^53 on it
+      // may be a neighbour the parser rounded to (9007199254740993 reads as 2^53).
+      {CIM_UINT64, L"9007199254740991.0", L"VT 8 9007199254740991"},
+      {CIM_UINT64, L"9007199254740993.0", L"ERROR: x takes uint64; 9.007199254740992e+15 is out of its range."},
+      {CIM_SINT64, L"-9007199254740992.0", L"ERROR: x takes sint64; -9.007199254740992e+15 is out of its range."},
+      {CIM_SINT64, L"1e16", L"ERROR: x takes sint64; 1e+16 is out of its range."},
       {CIM_REAL32, L"1.5", L"VT 4 1.5"},
       {CIM_REAL32, L"1e39", L"ERROR: x takes real32; 1e+39 is out of its range."},
       {CIM_REAL64, L"-2", L"VT 5 -2"},
@@ -109,6 +138,7 @@ TEST(Params, EveryCimTypeTakesItsValuesAsTheVariantWmiDocuments) {
       {CIM_STRING, L"null", L"VT 1 "},
       {CIM_STRING | CIM_FLAG_ARRAY, L"[\"a\",\"b\"]", L"array of 8 [a,b]"},
       {CIM_STRING | CIM_FLAG_ARRAY, L"[]", L"array of 8 []"},
+      {CIM_STRING | CIM_FLAG_ARRAY, L"null", L"VT 1 "},
       {CIM_STRING | CIM_FLAG_ARRAY, L"\"a\"", L"ERROR: x takes string[], not a string."},
       {CIM_STRING | CIM_FLAG_ARRAY, L"[\"a\",1]", L"ERROR: x[1] takes string, not a number."},
       {CIM_STRING | CIM_FLAG_ARRAY, L"[null]", L"ERROR: x[0] takes string, not null."},
@@ -182,25 +212,39 @@ TEST(Params, AnEmbeddedObjectIsANewInstanceOfTheNamedClass) {
                                    L"\"__CLASS\".\r\n" + kRunFailed);
 }
 
+// `levels` objects and arrays, the outermost object included, nested in one another.
+std::wstring Nested(int levels) {
+  const int arrays = levels - 1;
+  return L"{\"x\":" + std::wstring(static_cast<size_t>(arrays), L'[') + std::wstring(static_cast<size_t>(arrays), L']') +
+         L"}";
+}
+
 TEST(Params, NothingIsPutWhenAnyValueIsRefused) {
   const struct {
     std::wstring params;
     std::wstring error;
     int failPutAt = 0;  // WMI refuses the Nth Put
+    bool set = false;  // /set: instead of /call:Take
   } cases[] = {
       {L"{\"y\":\"fine\",\"nope\":1}", L"ERROR: Method Take has no input parameter nope."},
       {L"{\"y\":\"fine\",\"x\":\"text\"}", L"ERROR: x takes uint32, not a string."},
       {L"{\"y\":\"fine\",\"x\":1}", L"ERROR: Failed to put x. Error code = 0x80041008", 2},
+      {L"{\"Label\":\"new\",\"Size\":1}", L"ERROR: Failed to put Size. Error code = 0x80041008", 2, true},
+      {L"{\"Label\":\"new\",\"Size\":1}", L"ERROR: Failed to put Label. Error code = 0x80041008", 1, true},
+      // As deep as the parser takes: the value itself is what is refused.
+      {Nested(32), L"ERROR: x takes uint32, not an array."},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.error.begin(), c.error.end()));
     FakeWmiAccess wmi;
     AddThing(wmi, CIM_UINT32);
     if (c.failPutAt) wmi.FailAt(WmiOp::Put, c.failPutAt, WBEM_E_INVALID_PARAMETER);
-    const RunResult run = RunTollix(wmi, {kQuery, L"/call:Take", L"/params:" + c.params});
+    const RunResult run = RunTollix(wmi, {kQuery, c.set ? L"/set:" : L"/call:Take", L"/params:" + c.params});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.output, Banner() + L"\r\n" + c.error + L"\r\n" + kRunFailed);
-    EXPECT_EQ(wmi.puts.size(), c.failPutAt ? 1u : 0u);
+    EXPECT_EQ(wmi.puts.size(), c.failPutAt ? static_cast<size_t>(c.failPutAt - 1) : 0u);
     EXPECT_TRUE(wmi.executed.empty());
+    EXPECT_TRUE(wmi.written.empty());
   }
 }
 
@@ -239,8 +283,6 @@ TEST(Params, RefusedBeforeAnythingRuns) {
   wchar_t folder[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, folder);
   const std::wstring missing = std::wstring(folder) + L"no-such-params.json";
-  std::wstring deep;
-  for (int i = 0; i < 33; ++i) deep += L"[";
   const struct {
     std::vector<std::wstring> arguments;
     std::wstring error;
@@ -251,7 +293,7 @@ TEST(Params, RefusedBeforeAnythingRuns) {
       {{L"/call:Take", L"/params:[1]"}, L"ERROR: /params: is not a JSON object: it is an array"},
       {{L"/call:Take", L"/params:{\"x\":1,\"X\":2}"}, L"ERROR: /params: names X twice"},
       {{L"/call:Take", L"/params:{\"x\":{\"a\":1,\"A\":2}}"}, L"ERROR: /params: names A twice"},
-      {{L"/call:Take", L"/params:{\"x\":" + deep}, L"ERROR: /params: is not a JSON object: objects and arrays nest more than 32 deep"},
+      {{L"/call:Take", L"/params:" + Nested(33)}, L"ERROR: /params: is not a JSON object: objects and arrays nest more than 32 deep"},
       {{L"/call:Take", L"/args:1", L"/params:{}"}, L"ERROR: /params: and /args: exclude each other"},
       {{L"/params:{}"}, L"ERROR: /params: needs /call:METHOD or /set: without a name"},
       {{L"/set:Label", L"/params:{}"}, L"ERROR: /params: needs /call:METHOD or /set: without a name"},

@@ -101,8 +101,10 @@ bool WholeNumber(const Json& value, Whole& whole) {
     return true;
   }
   const double real = value.get<double>();
-  constexpr double kExact = 9007199254740992.0;  // 2^53: every whole number up to it is exact
-  if (!std::isfinite(real) || std::floor(real) != real || std::fabs(real) > kExact) return false;
+  // 2^53: every whole number below it is exact, but 2^53 itself is also what
+  // the parser makes of 2^53 + 1, so from there on the number given is unknown.
+  constexpr double kExact = 9007199254740992.0;
+  if (!std::isfinite(real) || std::floor(real) != real || std::fabs(real) >= kExact) return false;
   whole.negative = real < 0;
   whole.magnitude = static_cast<unsigned long long>(std::fabs(real));
   return true;
