@@ -8,6 +8,7 @@
 // tests hold on Windows as well as under Wine.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
@@ -853,6 +854,27 @@ TEST(EndToEndCredentials, ThisMachineIsReachedWhateverTheAccountAndThePasswordIs
   EXPECT_EQ(run.out, Piped("ERROR: No password was given for CORP\\admin.\n"));
 }
 
+// The ids of the cmd.exe processes running now.
+std::vector<DWORD> CmdProcesses() {
+  std::vector<DWORD> ids;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, L"cmd.exe") == 0) ids.push_back(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  return ids;
+}
+
+// The size of a file in bytes; -1 while there is none.
+LONGLONG FileSize(const wchar_t* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return -1;
+  return static_cast<LONGLONG>((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
 // Output nobody reads stops a node run's changes as soon as it stops those of
 // a run on this machine alone. Each call appends a line to a file, so the
 // file counts what was changed.
@@ -862,11 +884,27 @@ TEST(EndToEndNodes, LostOutputMakesNoMoreChangesThanOnOneMachine) {
   const wchar_t* path = changes.path.c_str();
   const auto changesBy = [path](std::vector<std::wstring> arguments) {
     DeleteFileW(path);
+    const std::vector<DWORD> before = CmdProcesses();
     const ChildRun run = RunChild(TollixPath(), arguments, 90000, true);
     EXPECT_EQ(run.failure, "");
     EXPECT_EQ(run.exitCode, 1u);
-    // The processes started run on their own: give them time to append.
-    Sleep(3000);
+    // The processes started run on after Tollix, however slowly the machine
+    // goes: count once they have ended and the file has stopped growing.
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    LONGLONG size = -1;
+    for (ULONGLONG steadySince = GetTickCount64(); GetTickCount64() < deadline; Sleep(100)) {
+      const std::vector<DWORD> now = CmdProcesses();
+      const bool startedRunning = std::any_of(now.begin(), now.end(), [&before](DWORD id) {
+        return std::find(before.begin(), before.end(), id) == before.end();
+      });
+      const LONGLONG nowSize = FileSize(path);
+      if (nowSize != size || startedRunning) {
+        size = nowSize;
+        steadySince = GetTickCount64();
+      } else if (GetTickCount64() - steadySince >= 1000) {
+        break;
+      }
+    }
     std::string text;
     const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "base/output.h"
 #include "base/run_settings.h"
 #include "cli/node_list.h"
+#include "operations/machine_run.h"
 #include "render/layout.h"
 #include "support/fake_wmi_access.h"
 #include "support/run_capture.h"
@@ -72,6 +75,49 @@ TEST(MachineRun, BlocksComeInTheOrderOfTheNamesWhateverTheLatencies) {
   EXPECT_LE(wmi.MostMachinesAtWork(), 8);
   EXPECT_EQ(wmi.connectedMachines.size(), inOrder.size());
   EXPECT_NE(wmi.connectedMachines, inOrder) << "the machines answered in order: nothing was tested";
+}
+
+// What a machine holds is given back once it is out, so a budget far smaller
+// than the whole run is filled and drained again and again; a budget that
+// cannot take even one machine fails the run instead of ending it early.
+TEST(MachineRun, EveryMachineComesOutThroughASmallHeldOutputBudget) {
+  const struct {
+    size_t budget;
+    size_t textLength;  // of each machine's one result
+    bool csv;
+    int machines;
+    int exitCode;
+  } cases[] = {
+      {16 * 1024, 1000, false, 150, 0},
+      {16 * 1024, 1000, true, 150, 0},
+      {4 * 1024, 4000, false, 100, 0},  // every machine's lines are more than the whole budget
+      {1, 10, false, 3, 1},             // less than any machine needs to start
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "budget " << c.budget << (c.csv ? " csv" : " list"));
+    const std::wstring text(c.textLength, L'x');
+    FakeWmiAccess wmi;
+    wmi.keepLog = false;
+    AddThing(wmi, text.c_str());
+    std::vector<std::wstring> names;
+    std::wstring expected = c.csv ? L"Node,Name\r\n" : L"";
+    for (int i = 0; i < c.machines; ++i) {
+      names.push_back(L"pc" + std::to_wstring(i));
+      expected += c.csv ? names.back() + L"," + text + L"\r\n" : L"\r\nNode=" + names.back() + L"\r\nName=" + text + L"\r\n\r\n";
+    }
+    if (c.exitCode != 0) expected = L"ERROR: 3 of 3 nodes failed.\r\n";
+    RunSettings settings;
+    settings.argNamespace = L"root\\cimv2";
+    settings.argWQL = L"select * from win32_thing";
+    settings.formatCsv = c.csv ? 1 : 0;
+    settings.throttle = 4;
+    std::wstring output;
+    FunctionSink out([&output](std::wstring_view written) { output.append(written); });
+    const std::unique_ptr<Layout> runLayout = MakeLayout(settings, out);
+    EXPECT_EQ(RunOnMachines(wmi, settings, names, out, *runLayout, c.budget), c.exitCode);
+    EXPECT_TRUE(output == expected) << std::count(output.begin(), output.end(), L'\n') << " lines out of "
+                                    << std::count(expected.begin(), expected.end(), L'\n');
+  }
 }
 
 TEST(MachineRun, NeverMoreThanTheThrottleAtWork) {
@@ -215,6 +261,9 @@ TEST(MachineRun, LostOutputStopsChangesAsSoonAsOnOneMachine) {
       // before PutInstance for SET, before the next call for CALL.
       {{L"/set:Label", L"/args:new", L"/format:json"}, 0},
       {{L"/call:Blink", L"/args:,", L"/format:json"}, 1},
+      // GET changes nothing, but no machine is worked on for output nobody sees.
+      {{L"/format:list"}, 0},
+      {{L"/format:json"}, 0},
   };
   for (const auto& c : cases) {
     const bool banner = c.arguments.back() != L"/format:json";
@@ -236,6 +285,10 @@ TEST(MachineRun, LostOutputStopsChangesAsSoonAsOnOneMachine) {
       EXPECT_EQ(RunTollix(wmi, arguments, lost), 1);
       EXPECT_EQ(Changes(wmi, onNodes ? std::vector<std::wstring>{L"a", L"b", L"c"} : std::vector<std::wstring>{}),
                 c.changes);
+      if (throttle == 1) {
+        // Once a's output failed to arrive, b and c are not even reached.
+        EXPECT_EQ(wmi.Machine(L"b").Calls(WmiOp::ConnectServer) + wmi.Machine(L"c").Calls(WmiOp::ConnectServer), 0);
+      }
     }
   }
 }

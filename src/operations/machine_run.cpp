@@ -117,7 +117,13 @@ class MachineWindow {
     for (;;) {
       while (StartNext()) {
       }
-      if (jobs_.empty()) break;
+      if (jobs_.empty()) {
+        // Nothing at work and nothing held, yet machines left that cannot
+        // start: the budget is gone for good. They count as failed rather
+        // than end the run as though they had all been done.
+        if (!output_.Lost()) failed += names_.size() - next_;
+        break;
+      }
       changed_.wait(hold, [&] { return finishedUnjoined_ > 0; });
       JoinFinished(hold);
       while (!jobs_.empty() && jobs_.front()->joined) {

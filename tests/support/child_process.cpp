@@ -1,7 +1,9 @@
 #include "support/child_process.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -60,6 +62,34 @@ void DrainAvailable(HANDLE pipe, std::string& sink) {
   }
 }
 
+// Whether a run's end is Wine's doing rather than the program's: Wine could
+// not create the process, or the process died at once having written nothing
+// but Wine's own notices, with an exit code the programs these tests start
+// (Tollix, reg.exe) never give. Returns what happened; empty when the program
+// itself ran.
+std::string WineFailedTheLaunch(const ChildRun& run, ULONGLONG elapsedMs) {
+  const std::string notCreated = "CreateProcessW failed, error ";
+  if (run.failure.rfind(notCreated, 0) == 0) {
+    // A program that is not there is the test's fault, not Wine's.
+    const std::string error = run.failure.substr(notCreated.size());
+    const bool missing = error == std::to_string(ERROR_FILE_NOT_FOUND) || error == std::to_string(ERROR_PATH_NOT_FOUND);
+    return missing ? "" : run.failure;
+  }
+  if (!run.failure.empty() || !run.out.empty() || run.exitCode == 0 || run.exitCode == 1) return "";
+  if (elapsedMs > 3000) return "";
+  size_t lineStart = 0;
+  while (lineStart < run.err.size()) {
+    size_t lineEnd = run.err.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = run.err.size();
+    const std::string line = run.err.substr(lineStart, lineEnd - lineStart);
+    if (!line.empty() && line != "\r" && line.rfind("wine:", 0) != 0) return "";
+    lineStart = lineEnd + 1;
+  }
+  char code[16];
+  std::snprintf(code, sizeof(code), "0x%08lx", run.exitCode);
+  return "the child ended after " + std::to_string(elapsedMs) + " ms with exit code " + code + " and no output";
+}
+
 }  // namespace
 
 std::wstring QuoteArgument(const std::wstring& argument) {
@@ -86,8 +116,10 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted;
 }
 
-ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments, unsigned long timeoutMs,
-                  bool outputClosed, const std::string* standardInput) {
+namespace {
+
+ChildRun RunOnce(const std::wstring& program, const std::vector<std::wstring>& arguments, unsigned long timeoutMs,
+                 bool outputClosed, const std::string* standardInput) {
   ChildRun run;
   std::wstring commandLine = QuoteArgument(program);
   for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
@@ -164,6 +196,23 @@ ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& 
   }
   run.exitCode = exitCode;
   return run;
+}
+
+}  // namespace
+
+ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments, unsigned long timeoutMs,
+                  bool outputClosed, const std::string* standardInput) {
+  const ULONGLONG start = GetTickCount64();
+  ChildRun run = RunOnce(program, arguments, timeoutMs, outputClosed, standardInput);
+  // Now and then Wine fails a launch on its own; that once is not the
+  // program's fault. The second attempt stands, whatever it gives, and the
+  // retry is left in the test's output.
+  const std::string wineFailure = WineFailedTheLaunch(run, GetTickCount64() - start);
+  if (wineFailure.empty()) return run;
+  std::fprintf(stderr, "Launched again, as Wine failed the first launch: %s\n", wineFailure.c_str());
+  std::fflush(stderr);
+  testing::Test::RecordProperty("wine_launch_retried", wineFailure);
+  return RunOnce(program, arguments, timeoutMs, outputClosed, standardInput);
 }
 
 std::wstring DirectoryOfThisProgram() {

@@ -20,7 +20,10 @@ std::wstring QuoteArgument(const std::wstring& argument);
 // `standardInput`, then its end) and both output streams captured through
 // pipes. A child that runs longer than timeoutMs is stopped and reported as a
 // failure. With `outputClosed`, nobody reads standard output: the child's
-// writes to it fail.
+// writes to it fail. A launch that Wine itself failed (the process not
+// created, or dead at once with nothing written and an exit code no program
+// here gives) is made once more, and said so on standard error and in the
+// test's properties.
 ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments,
                   unsigned long timeoutMs = 90000, bool outputClosed = false,
                   const std::string* standardInput = nullptr);
