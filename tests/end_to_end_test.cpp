@@ -1170,4 +1170,75 @@ TEST(EndToEndClass, RefusedBeforeTheBannerWithNothingRun) {
   EXPECT_EQ(GetFileAttributesW(mark.path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// ---------------------------------------------------------------------------
+// /whatif: everything up to the change, and the change never.
+
+TEST(EndToEndWhatIf, CreateStartsNoProcessInAnyLayoutOrOnAnyMachine) {
+  const TempFile mark(L"twi");
+  ASSERT_FALSE(mark.path.empty());
+  DeleteFileW(mark.path.c_str());
+  const std::wstring append = L"/args:cmd /c echo x>>" + mark.path;
+  const std::string line = "CommandLine=cmd /c echo x>>" + Narrow(mark.path);
+  ChildRun run = RunTollix({L"/class:Win32_Process", L"/call:Create", append, L"/whatif"});
+  EXPECT_EQ(run.exitCode, 0u) << run.out;
+  const std::vector<std::vector<std::string>> objects = ListObjects(run.out);
+  ASSERT_EQ(objects.size(), 1u) << run.out;
+  EXPECT_EQ(objects[0].front(), line);
+  EXPECT_EQ(objects[0].back(), "WHATIF: CALL would run Create on Win32_Process");
+
+  run = RunTollix({ProcessQuery(), L"/call:Create", append, L"/whatif", L"/format:csv"});
+  EXPECT_EQ(run.exitCode, 0u) << run.out;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_GE(lines.size(), 3u) << run.out;
+  EXPECT_EQ(lines[1].rfind("Node,WhatIf,Method,Path,CommandLine,", 0), 0u) << run.out;
+  EXPECT_EQ(lines[2].rfind("LOCALHOST,CALL,Create,\\\\", 0), 0u) << run.out;
+
+  const std::vector<Json> json =
+      RunJson({L"/class:Win32_Process", L"/call:Create", append, L"/whatif", L"/node:.,localhost", L"/throttle:1"});
+  ASSERT_EQ(json.size(), 2u);
+  for (const Json& preview : json) {
+    EXPECT_EQ(preview["WhatIf"], "CALL");
+    EXPECT_EQ(preview["Method"], "Create");
+    EXPECT_EQ(preview["Path"], "Win32_Process");
+    EXPECT_EQ(preview["In"]["CommandLine"], "cmd /c echo x>>" + Narrow(mark.path));
+  }
+  EXPECT_EQ(json[1]["Node"], "localhost");
+  Sleep(2000);
+  EXPECT_EQ(GetFileAttributesW(mark.path.c_str()), INVALID_FILE_ATTRIBUTES) << "a process ran";
+}
+
+TEST(EndToEndWhatIf, CreateKeyLeavesTheRegistryAsItWas) {
+  const std::wstring key = L"Software\\TollixWhatIf" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring jsonKey = L"Software\\\\TollixWhatIf" + std::to_wstring(GetCurrentProcessId());
+  const std::vector<Json> json =
+      RunJson({L"/class:StdRegProv", L"/call:CreateKey", RegistryParams(jsonKey, L""), L"/whatif"});
+  ASSERT_EQ(json.size(), 1u);
+  EXPECT_EQ(json[0]["In"]["sSubKeyName"], Narrow(key));
+  EXPECT_EQ(RegQuery(key), "missing");
+  // A value out of its range is still refused, before anything is shown.
+  const std::vector<Json> refused = RunJson(
+      {L"/class:StdRegProv", L"/call:SetDWORDValue", RegistryParams(jsonKey, L",\"sValueName\":\"n\",\"uValue\":4294967296"),
+       L"/whatif"},
+      1);
+  ASSERT_FALSE(refused.empty());
+  EXPECT_EQ(refused[0]["error"], "uValue takes uint32; 4294967296 is out of its range.");
+  EXPECT_EQ(RegQuery(key), "missing");
+}
+
+// Wine refuses every PutInstance: reaching it would show.
+TEST(EndToEndWhatIf, ALabelIsShownAndNotWritten) {
+  const ChildRun run = RunTollix({kDiskC, L"/set:VolumeName", L"/args:Preview", L"/whatif"});
+  EXPECT_EQ(run.exitCode, 0u) << run.out;
+  const std::vector<std::vector<std::string>> objects = ListObjects(run.out);
+  ASSERT_EQ(objects.size(), 1u) << run.out;
+  ASSERT_EQ(objects[0].size(), 2u) << run.out;
+  EXPECT_EQ(objects[0][0], "VolumeName=Preview");
+  EXPECT_TRUE(std::regex_match(objects[0][1], std::regex("WHATIF: SET would write \\\\\\\\.*Win32_LogicalDisk\\.DeviceID=\"C:\"", std::regex::icase)))
+      << run.out;
+
+  const ChildRun refused = RunTollix({kDiskC, L"/whatif"});
+  EXPECT_EQ(refused.out, Piped("ERROR: /whatif needs /set: or /call:\n"));
+  EXPECT_EQ(refused.exitCode, 1u);
+}
+
 }  // namespace

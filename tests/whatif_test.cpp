@@ -1,0 +1,137 @@
+// /whatif with the in-memory WMI: everything up to the change happens, the
+// change never does, and each object says what it would have been.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fake_wmi_access.h"
+#include "support/run_capture.h"
+#include "support/values.h"
+
+namespace {
+
+const std::wstring kDisks = L"/wql:select * from win32_logicaldisk";
+const std::wstring kPathC = L"\\\\.\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"C:\"";
+const std::wstring kPathD = L"\\\\.\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"D:\"";
+
+void AddDisks(FakeWmiAccess& wmi) {
+  for (const std::wstring& path : {kPathC, kPathD}) {
+    wmi.AddResult(L"Win32_LogicalDisk", path)
+        .Add(L"VolumeName", StringValue(L"Old"))
+        .Add(L"Quota", IntegerValue(VT_I4, 5), CIM_UINT32);
+  }
+  FakeMethod& chkdsk = wmi.AddMethod(L"Win32_LogicalDisk", L"Chkdsk");
+  chkdsk.inputs.Add(L"FixErrors", BoolValue(false), CIM_BOOLEAN).Add(L"Passes", NullValue(), CIM_UINT32);
+  FakeMethod& create = wmi.AddMethod(L"Win32_Process", L"Create");
+  create.inputs.Add(L"CommandLine", NullValue()).Add(L"CurrentDirectory", NullValue());
+  create.qualifiers.emplace_back(L"static", BoolValue(true));
+}
+
+// Nothing reached WMI that would change it, on any machine of the run.
+void ExpectNothingChanged(FakeWmiAccess& wmi, const std::vector<std::wstring>& machines) {
+  std::vector<FakeWmiAccess*> fakes = {&wmi};
+  for (const std::wstring& name : machines) fakes.push_back(&wmi.Machine(name));
+  for (FakeWmiAccess* fake : fakes) {
+    EXPECT_EQ(fake->Calls(WmiOp::PutInstance), 0);
+    EXPECT_EQ(fake->Calls(WmiOp::ExecMethod), 0);
+    EXPECT_EQ(fake->LiveHandles(), 0);
+  }
+}
+
+TEST(WhatIf, PreviewsEveryObjectInEveryLayoutAndChangesNothing) {
+  const std::wstring setC = L"VolumeName=New\r\nWHATIF: SET would write " + kPathC + L"\r\n";
+  const std::wstring setD = L"VolumeName=New\r\nWHATIF: SET would write " + kPathD + L"\r\n";
+  const std::wstring callC = L"FixErrors=TRUE\r\nPasses=4294967295\r\nWHATIF: CALL would run Chkdsk on " + kPathC + L"\r\n";
+  const std::wstring callD = L"FixErrors=TRUE\r\nPasses=4294967295\r\nWHATIF: CALL would run Chkdsk on " + kPathD + L"\r\n";
+  const std::wstring jsonPathC = L"\\\\\\\\.\\\\root\\\\cimv2:Win32_LogicalDisk.DeviceID=\\\"C:\\\"";
+  struct Case {
+    std::vector<std::wstring> arguments;
+    std::wstring output;
+    std::vector<std::wstring> machines = {};
+  };
+  const Case cases[] = {
+      {{kDisks, L"/set:VolumeName", L"/args:New"}, Banner() + L"\r\n" + setC + L"\r\n" + setD + L"\r\n"},
+      {{kDisks, L"/set:", L"/params:{\"VolumeName\":\"New\",\"Quota\":4294967295}"},
+       Banner() + L"\r\nVolumeName=New\r\nQuota=4294967295\r\nWHATIF: SET would write " + kPathC +
+           L"\r\n\r\nVolumeName=New\r\nQuota=4294967295\r\nWHATIF: SET would write " + kPathD + L"\r\n\r\n"},
+      {{kDisks, L"/set:VolumeName", L"/args:New", L"/format:csv"},
+       Banner() + L"Node,WhatIf,Path,VolumeName\r\nLOCALHOST,SET," + kPathC + L",New\r\nLOCALHOST,SET," + kPathD +
+           L",New\r\n"},
+      {{kDisks, L"/set:VolumeName", L"/args:New", L"/format:json"},
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"SET\",\"Path\":\"" + jsonPathC + L"\",\"Set\":{\"VolumeName\":\"New\"}}\r\n"
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"SET\",\"Path\":\"" + jsonPathC.substr(0, jsonPathC.size() - 4) +
+           L"D:\\\"\",\"Set\":{\"VolumeName\":\"New\"}}\r\n"},
+      {{kDisks, L"/call:Chkdsk", L"/args:true,4294967295"}, Banner() + L"\r\n" + callC + L"\r\n" + callD + L"\r\n"},
+      {{kDisks, L"/call:Chkdsk", L"/args:true,4294967295", L"/format:csv"},
+       Banner() + L"Node,WhatIf,Method,Path,FixErrors,Passes\r\nLOCALHOST,CALL,Chkdsk," + kPathC +
+           L",TRUE,4294967295\r\nLOCALHOST,CALL,Chkdsk," + kPathD + L",TRUE,4294967295\r\n"},
+      {{L"/class:Win32_Process", L"/call:Create", L"/params:{\"CommandLine\":\"notepad.exe\"}", L"/format:json"},
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"CALL\",\"Method\":\"Create\",\"Path\":\"Win32_Process\","
+       L"\"In\":{\"CommandLine\":\"notepad.exe\",\"CurrentDirectory\":null}}\r\n"},
+      {{L"/class:Win32_Process", L"/call:Create", L"/args:notepad.exe", L"/node:a,b"},
+       Banner() + L"\r\nNode=a\r\nCommandLine=notepad.exe\r\nCurrentDirectory=\r\n"
+                  L"WHATIF: CALL would run Create on Win32_Process\r\n\r\n"
+                  L"\r\nNode=b\r\nCommandLine=notepad.exe\r\nCurrentDirectory=\r\n"
+                  L"WHATIF: CALL would run Create on Win32_Process\r\n\r\n",
+       {L"a", L"b"}},
+      {{kDisks, L"/set:VolumeName", L"/args:New", L"/node:a", L"/format:csv"},
+       Banner() + L"Node,WhatIf,Path,VolumeName\r\na,SET," + kPathC + L",New\r\na,SET," + kPathD + L",New\r\n", {L"a"}},
+  };
+  for (const Case& c : cases) {
+    FakeWmiAccess wmi;
+    AddDisks(wmi);
+    std::vector<std::wstring> arguments = c.arguments;
+    arguments.push_back(L"/whatif");
+    const RunResult run = RunTollix(wmi, arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output, c.output);
+    ExpectNothingChanged(wmi, c.machines);
+  }
+}
+
+// What would be refused is refused, and fails the run as it would.
+TEST(WhatIf, RefusedValuesFailAsWithoutIt) {
+  struct Case {
+    std::vector<std::wstring> arguments;
+    std::wstring error;
+  };
+  const Case cases[] = {
+      {{kDisks, L"/call:Chkdsk", L"/args:true,many"},
+       L"ERROR: Failed to put method argument [Passes]=[many]. Error code = 0x80041005\r\n"},
+      {{kDisks, L"/set:Quota", L"/args:-1"}, L"ERROR: Failed to put value as [Quota]. Error code = 0x80041005\r\n"},
+      {{kDisks, L"/set:", L"/params:{\"Quota\":4294967296}"}, L"ERROR: Quota takes uint32; 4294967296 is out of its range.\r\n"},
+  };
+  for (const Case& c : cases) {
+    FakeWmiAccess wmi;
+    AddDisks(wmi);
+    std::vector<std::wstring> arguments = c.arguments;
+    arguments.push_back(L"/whatif");
+    const RunResult run = RunTollix(wmi, arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, Banner() + L"\r\n" + c.error + L"ERROR: Failed to run root\\cimv2\\select * from win32_logicaldisk\r\n");
+    ExpectNothingChanged(wmi, {});
+  }
+}
+
+TEST(WhatIf, RefusedBeforeTheBannerWithoutAChange) {
+  struct Case {
+    std::vector<std::wstring> arguments;
+    std::wstring error;
+  };
+  const Case cases[] = {
+      {{kDisks, L"/whatif"}, L"ERROR: /whatif needs /set: or /call:\r\n"},
+      {{kDisks, L"/whatif", L"/args:x"}, L"ERROR: /whatif needs /set: or /call:\r\n"},
+      {{kDisks, L"/whatif", L"/describe"}, L"ERROR: /describe is exclusive to /whatif\r\n"},
+      {{L"/class:Win32_Process", L"/whatif", L"/describe"}, L"ERROR: /describe is exclusive to /whatif\r\n"},
+  };
+  for (const Case& c : cases) {
+    FakeWmiAccess wmi;
+    const RunResult run = RunTollix(wmi, c.arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, c.error);
+    EXPECT_TRUE(wmi.log.empty());
+  }
+}
+
+}  // namespace
