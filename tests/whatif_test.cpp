@@ -115,23 +115,13 @@ TEST(WhatIf, RefusedValuesFailAsWithoutIt) {
 }
 
 TEST(WhatIf, RefusedBeforeTheBannerWithoutAChange) {
-  struct Case {
-    std::vector<std::wstring> arguments;
-    std::wstring error;
-  };
-  const Case cases[] = {
-      {{kDisks, L"/whatif"}, L"ERROR: /whatif needs /set: or /call:\r\n"},
-      {{kDisks, L"/whatif", L"/args:x"}, L"ERROR: /whatif needs /set: or /call:\r\n"},
-      {{kDisks, L"/whatif", L"/describe"}, L"ERROR: /describe is exclusive to /whatif\r\n"},
-      {{L"/class:Win32_Process", L"/whatif", L"/describe"}, L"ERROR: /describe is exclusive to /whatif\r\n"},
-  };
-  for (const Case& c : cases) {
-    FakeWmiAccess wmi;
-    const RunResult run = RunTollix(wmi, c.arguments);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.output, c.error);
-    EXPECT_TRUE(wmi.log.empty());
-  }
+  FakeWmiAccess wmi;
+  ExpectRefusedBeforeAnythingRuns(wmi, kDisks, {L"/whatif"}, L"ERROR: /whatif needs /set: or /call:");
+  ExpectRefusedBeforeAnythingRuns(wmi, kDisks, {L"/whatif", L"/args:x"}, L"ERROR: /whatif needs /set: or /call:");
+  ExpectRefusedBeforeAnythingRuns(wmi, kDisks, {L"/whatif", L"/describe"},
+                                  L"ERROR: /describe is exclusive to /whatif");
+  ExpectRefusedBeforeAnythingRuns(wmi, L"/class:Win32_Process", {L"/whatif", L"/describe"},
+                                  L"ERROR: /describe is exclusive to /whatif");
 }
 
 }  // namespace
