@@ -84,6 +84,27 @@ for preset in mingw mingw-hardened mingw-clang; do
     exit 1
   fi
   echo "Console: the password was asked for and not echoed" >&2
+
+  # A node run counts its machines on a console on standard error, and leaves
+  # standard output what it is without one: the run to a file under a
+  # pseudo-terminal writes the same bytes as with standard error a file. With
+  # standard output the console too, the results alone are shown.
+  runs=$(mktemp -d)
+  run="wine '$TOLLIX_ROOT/build/$preset/Tollix.exe' '/wql:select name from win32_bios' /node:.,localhost,."
+  console=$(timeout 120 script -qec "$run > '$runs/console.txt'" /dev/null 2>/dev/null || true)
+  both=$(timeout 120 script -qec "$run" /dev/null 2>/dev/null || true)
+  eval "$run" >"$runs/file.txt" 2>"$runs/file.err" || true
+  last=${console##*3/3 machines done, 0 failed}
+  if [[ "$console" != *"0/3 machines done, 0 failed"* || "$last" == "$console" ]] ||
+     [[ "$last" != *$'\r'* || ( "$last" != *$'\e[K'* && "$last" != *"                            "* ) ]] ||
+     ! cmp -s "$runs/console.txt" "$runs/file.txt" || [ ! -s "$runs/file.txt" ] ||
+     grep -q "machines done" "$runs/file.txt" "$runs/file.err" || [[ "$both" == *"machines done"* || "$both" != *"Node=localhost"* ]]; then
+    echo "FAILED: the progress of a node run on a console: $(printf '%q' "$console")" >&2
+    diff "$runs/console.txt" "$runs/file.txt" >&2 || true
+    exit 1
+  fi
+  rm -rf "$runs"
+  echo "Console: a node run showed its progress on standard error and left standard output as it is" >&2
 done
 
 # The release package: built twice, from copies of this tree in two folders,

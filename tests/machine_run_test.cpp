@@ -1,16 +1,19 @@
 // /node: with the in-memory WMI: name lists and files, the limits, the order
-// of the blocks, failures, the throttle and timeouts, in every layout.
+// of the blocks, failures, the throttle and timeouts, in every layout; the
+// progress line.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "base/output.h"
+#include "base/progress_line.h"
 #include "base/run_settings.h"
 #include "cli/node_list.h"
 #include "operations/machine_run.h"
@@ -308,6 +311,89 @@ TEST(MachineRun, AHungFirstMachineHoldsUpTheOutputButNotTheOthers) {
   EXPECT_EQ(wmi.Machine(L"first").HoldsGivenUp(), 0) << "the other machines waited for the first";
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.output, expected);
+}
+
+// What the progress line was told, by the run's own thread, and how much of
+// the output was out when it was erased.
+class RecordedLine final : public ProgressLine {
+ public:
+  explicit RecordedLine(const std::wstring& output) : output_(output) {}
+  void Show(std::wstring_view text) override { events.push_back(std::wstring(text)); }
+  void Erase() override {
+    events.push_back(L"(erased)");
+    outputAtErase = output_.size();
+  }
+  std::vector<std::wstring> events;
+  size_t outputAtErase = 0;
+
+ private:
+  const std::wstring& output_;
+};
+
+// One machine at a time, so that they finish in the order of their names;
+// the clock moves on by `step` each time the run reads it.
+TEST(Progress, CountsAtMostOnceAnIntervalAndIsErasedBeforeTheLastLine) {
+  const struct {
+    int machines;
+    int failing;  // the machine that fails, -1: none
+    int stepMs;   // the interval is 100 ms
+    bool debug;
+    std::vector<std::wstring> shown;
+    std::wstring lastLine;
+  } cases[] = {
+      {3, 1, 100, false, {L"0/3 machines done, 0 failed", L"1/3 machines done, 0 failed",
+                          L"2/3 machines done, 1 failed", L"3/3 machines done, 1 failed"},
+       L"ERROR: 1 of 3 nodes failed.\r\n"},
+      {5, -1, 99, true, {L"0/5 machines done, 0 failed", L"2/5 machines done, 0 failed",
+                         L"4/5 machines done, 0 failed", L"5/5 machines done, 0 failed"},
+       L"INFO: Success.\r\n"},
+      // The clock stands still: the last count is shown all the same.
+      {4, 3, 0, false, {L"0/4 machines done, 0 failed", L"4/4 machines done, 1 failed"},
+       L"ERROR: 1 of 4 nodes failed.\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.machines << " machines, a step of " << c.stepMs << " ms");
+    std::vector<std::wstring> names;
+    for (int i = 0; i < c.machines; ++i) names.push_back(L"pc" + std::to_wstring(i));
+    RunSettings settings;
+    settings.argNamespace = L"root\\cimv2";
+    settings.argWQL = L"select * from win32_thing";
+    settings.throttle = 1;
+    settings.debugDisplay = c.debug ? 1 : 0;
+    std::wstring outputs[2];
+    RecordedLine line(outputs[1]);
+    std::chrono::steady_clock::time_point clock;
+    for (int shown = 0; shown < 2; ++shown) {
+      FakeWmiAccess wmi;
+      AddThing(wmi, L"x");
+      if (c.failing >= 0) wmi.Machine(names[static_cast<size_t>(c.failing)]).FailAt(WmiOp::ConnectServer, 1, E_FAIL);
+      FunctionSink out([&outputs, shown](std::wstring_view written) { outputs[shown].append(written); });
+      const std::unique_ptr<Layout> runLayout = MakeLayout(settings, out);
+      RunProgress progress{shown ? &line : nullptr, std::chrono::milliseconds(100), [&clock, &c] {
+                             return clock += std::chrono::milliseconds(c.stepMs);
+                           }};
+      const int exitCode = RunOnMachines(wmi, settings, names, out, *runLayout, kHeldOutputBudget, progress);
+      EXPECT_EQ(exitCode, c.failing >= 0 ? 1 : 0);
+    }
+    std::vector<std::wstring> expected = c.shown;
+    expected.push_back(L"(erased)");
+    EXPECT_EQ(line.events, expected);
+    EXPECT_EQ(outputs[1].substr(line.outputAtErase), c.lastLine);
+    EXPECT_EQ(outputs[1], outputs[0]) << "the output changed with the progress line";
+  }
+}
+
+TEST(Progress, TheConsoleLineIsRewrittenInPlaceAndLeavesNoTail) {
+  std::wstring written;
+  ConsoleProgressLine line([&written](std::wstring_view text) { written.append(text).append(L"|"); });
+  line.Erase();  // nothing shown yet: nothing to erase
+  line.Show(L"10/12 done");
+  line.Show(L"11/12");
+  line.Show(L"12/12 done!");
+  line.Erase();
+  line.Erase();
+  line.Show(L"ab");
+  EXPECT_EQ(written, L"\r10/12 done|\r11/12     |\r12/12 done!|\r           \r|\rab|");
 }
 
 }  // namespace

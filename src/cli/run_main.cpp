@@ -137,7 +137,7 @@ bool AnalyzeQuery(RunSettings& settings) {
 
 namespace {
 
-int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
+int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, ProgressLine* progress) {
   std::optional<RunSettings> scanned = ScanArguments(argc, argv, out);
   if (!scanned) return 0;
   RunSettings& settings = *scanned;
@@ -169,7 +169,9 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
   if (settings.debugDisplay) PrintDebugEcho(settings, *layout);
   if (!RequestIsComplete(settings, *layout, selectStar)) return 1;
   if (layout->OutputLost(false)) return 1;
-  if (settings.nodeGiven) return RunOnMachines(wmi, settings, nodes, out, *layout);
+  if (settings.nodeGiven) {
+    return RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, RunProgress{progress});
+  }
 
   if (WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str()) != 0) {
     PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", settings.argNamespace.c_str(), settings.Target());
@@ -181,8 +183,8 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
 
 }  // namespace
 
-int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out) {
-  const int exitCode = RunRequest(argc, argv, wmi, out);
+int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, ProgressLine* progress) {
+  const int exitCode = RunRequest(argc, argv, wmi, out, progress);
   // Output that did not arrive is a failure whatever else went well.
   if (!out.Flush()) {
     out.ReportLostOutput();

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/output.h"
+#include "base/progress_line.h"
 #include "base/run_settings.h"
 #include "base/text.h"
 #include "base/this_machine.h"
@@ -78,6 +79,48 @@ int RunOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring
   return 0;
 }
 
+// Counts the machines as they finish, whatever their place in the order, and
+// shows the count at most once an interval. The count of the last machine is
+// shown whenever it comes: nothing will change it again.
+class ProgressCount {
+ public:
+  ProgressCount(const RunProgress& progress, size_t machines) : progress_(progress), machines_(machines) {
+    if (progress_.line == nullptr) return;
+    shownAt_ = progress_.now();
+    Show();
+  }
+  // Before the run's own last lines, which belong on a clean line.
+  ~ProgressCount() {
+    if (progress_.line != nullptr) progress_.line->Erase();
+  }
+  ProgressCount(const ProgressCount&) = delete;
+  ProgressCount& operator=(const ProgressCount&) = delete;
+
+  void Finished(bool machineFailed) {
+    ++done_;
+    if (machineFailed) ++failed_;
+    if (progress_.line == nullptr) return;
+    const std::chrono::steady_clock::time_point now = progress_.now();
+    if (done_ < machines_ && now - shownAt_ < progress_.interval) return;
+    shownAt_ = now;
+    Show();
+  }
+
+ private:
+  void Show() {
+    text_ = std::to_wstring(done_) + L"/" + std::to_wstring(machines_) + L" machines done, " +
+            std::to_wstring(failed_) + L" failed";
+    progress_.line->Show(text_);
+  }
+
+  const RunProgress& progress_;
+  const size_t machines_;
+  size_t done_ = 0;
+  size_t failed_ = 0;
+  std::chrono::steady_clock::time_point shownAt_;
+  std::wstring text_;
+};
+
 struct MachineJob {
   MachineJob(MachineOutput& output, std::wstring machine) : name(std::move(machine)), block(output) {}
   const std::wstring name;
@@ -97,8 +140,8 @@ struct MachineJob {
 class MachineWindow {
  public:
   MachineWindow(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
-                MachineOutput& output)
-      : wmi_(wmi), settings_(settings), names_(names), output_(output),
+                MachineOutput& output, ProgressCount& progress)
+      : wmi_(wmi), settings_(settings), names_(names), output_(output), progress_(progress),
         throttle_(static_cast<size_t>(settings.throttle)) {}
 
   ~MachineWindow() {
@@ -177,6 +220,8 @@ class MachineWindow {
       if (!job->done || job->joined) continue;
       hold.unlock();
       job->worker.join();
+      // Outside the lock: no worker waits on the console.
+      progress_.Finished(job->result != 0);
       hold.lock();
       job->joined = true;
       --finishedUnjoined_;
@@ -188,6 +233,7 @@ class MachineWindow {
   const std::vector<std::wstring>& names_;
   const std::vector<std::wstring> localNames_ = NamesOfThisMachine();
   MachineOutput& output_;
+  ProgressCount& progress_;  // the run's own thread only
   const size_t throttle_;
   std::mutex lock_;
   std::condition_variable changed_;
@@ -200,7 +246,7 @@ class MachineWindow {
 }  // namespace
 
 int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
-                  OutputSink& out, Layout& runLayout, size_t heldOutputBudget) {
+                  OutputSink& out, Layout& runLayout, size_t heldOutputBudget, const RunProgress& progress) {
   // What goes before the first machine's lines is out before anything can
   // change, or nothing starts.
   if (settings.argFUNC != Operation::GET && !out.Flush()) return 1;
@@ -209,8 +255,9 @@ int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector
   if (StartCom(wmi, runLayout, &kRemoteComSecurity) != 0) return 1;
   size_t failed = 0;
   {
+    ProgressCount count(progress, names.size());
     MachineOutput output(out, heldOutputBudget);
-    failed = MachineWindow(wmi, settings, names, output).Run();
+    failed = MachineWindow(wmi, settings, names, output, count).Run();
   }
   wmi.UninitializeCom();
 
