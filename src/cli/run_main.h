@@ -2,12 +2,14 @@
 #pragma once
 
 class OutputSink;
+class StopRequest;
 class WmiAccess;
 struct RunSettings;
 
 // Returns the process exit code: 0 when the run completed or help was shown,
 // 1 when it was refused or failed. Everything it prints goes to `out`.
-int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out);
+// `stop`, when given, ends a /watch on request; it is armed only for one.
+int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, StopRequest* stop = nullptr);
 
 // Cuts the class name and the select list out of the (lower-cased) query in
 // `settings`. Returns true when the select list contains "*".
