@@ -458,13 +458,15 @@ HRESULT FakeWmiAccess::NextEvent(Node& enumerator, WmiObject& object, ULONG& ret
   // A test that waits without limit for an event that never comes would
   // hang: it is given up after 30 seconds.
   const ULONGLONG limit = timeoutMs == WBEM_INFINITE ? 30000 : timeoutMs;
-  const ULONGLONG until = due && dueAt < now + limit ? dueAt : now + limit;
+  // Decided before the wait: a clock read after it may lag behind the sleep.
+  const bool arrives = due && dueAt <= now + limit;
+  const ULONGLONG until = arrives ? dueAt : now + limit;
   if (until > now) {
     mutex_.unlock();
     Sleep(static_cast<DWORD>(until - now));
     mutex_.lock();
   }
-  if (!due || GetTickCount64() < dueAt) return static_cast<HRESULT>(WBEM_S_TIMEDOUT);
+  if (!arrives) return static_cast<HRESULT>(WBEM_S_TIMEDOUT);
   auto node = std::make_unique<Node>();
   node->object = events_[enumerator.position++].second;
   object = Hand<WmiObject>(std::move(node));
