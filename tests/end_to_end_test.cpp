@@ -169,6 +169,8 @@ std::string Usage() {
                "     /password:         The password of /user:; asked for when left out. \n"
                "     /class:            In place of /WQL: call a static method on this class once, or describe it. \n"
                "     /whatif            Show what /set: or /call: would change, and change nothing. \n"
+               "     /watch             Show the events of an event query as they come, until Ctrl+C. \n"
+               "     /count:            With /watch: stop after this many events (on each machine). \n"
                "\n  Example of query:\n"
                "     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \n"
                "     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \n"
@@ -1239,6 +1241,41 @@ TEST(EndToEndWhatIf, ALabelIsShownAndNotWritten) {
   const ChildRun refused = RunTollix({kDiskC, L"/whatif"});
   EXPECT_EQ(refused.out, Piped("ERROR: /whatif needs /set: or /call:\n"));
   EXPECT_EQ(refused.exitCode, 1u);
+}
+
+// Wine's WMI refuses every event query (0x80041001): the refusal is clean in
+// each layout, and quick; the refusals of /watch come before the banner.
+TEST(EndToEndWatch, ARefusedEventQueryAndTheRefusalsBeforeTheBanner) {
+  const std::wstring query = L"/wql:select * from __InstanceCreationEvent within 2 where TargetInstance isa 'Win32_Process'";
+  const std::string failed = "Failed to execute notification query. Error code = 0x80041001";
+  const std::string run = "Failed to run root\\\\cimv2\\\\select * from __instancecreationevent within 2 where "
+                          "targetinstance isa 'win32_process'";
+  const struct {
+    std::vector<std::wstring> arguments;
+    std::string out;
+  } cases[] = {
+      {{query, L"/watch"}, Banner() + Piped("ERROR: " + failed + "\nERROR: Failed to run root\\cimv2\\select * "
+                                            "from __instancecreationevent within 2 where targetinstance isa "
+                                            "'win32_process'\n")},
+      {{query, L"/watch", L"/format:csv", L"/count:3"},
+       Banner() + Piped("ERROR: " + failed + "\nERROR: Failed to run root\\cimv2\\select * from "
+                        "__instancecreationevent within 2 where targetinstance isa 'win32_process'\n")},
+      {{query, L"/watch", L"/format:json", L"/timeout:5"},
+       "{\"error\":\"" + failed + "\"}\r\n{\"error\":\"" + run + "\"}\r\n"},
+      {{query, L"/watch", L"/whatif"}, Piped("ERROR: /watch is exclusive to /whatif\n")},
+      {{query, L"/count:2"}, Piped("ERROR: /count: needs /watch\n")},
+      {{query, L"/watch", L"/count:2147483648"}, Piped("ERROR: /count: takes a whole number from 1 to 2147483647.\n")},
+      {{query, L"/watch", L"/node:a,b", L"/throttle:1"},
+       Piped("ERROR: /watch needs a /throttle: of at least the number of machines (2).\n")},
+  };
+  for (const auto& c : cases) {
+    // Not RunTollix: JSON Lines end in CR LF alone.
+    const ChildRun child = RunChild(TollixPath(), c.arguments);
+    EXPECT_EQ(child.failure, "");
+    ExpectOnlyWineNotices(child.err);
+    EXPECT_EQ(child.out, c.out);
+    EXPECT_EQ(child.exitCode, 1u);
+  }
 }
 
 }  // namespace

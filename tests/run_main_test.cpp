@@ -34,7 +34,7 @@ TEST(RunMain, HelpPrintsTheUsageTextExactlyAndRunsNothing) {
   const std::wstring& usage = run.output;
   // This test program carries no version resource.
   EXPECT_EQ(usage.rfind(L"Tollix.exe Unkonwn, Veltra Quorin WMI console tool.\r\nUsage: Tollix [arguments...] \r\n", 0), 0u);
-  EXPECT_EQ(CountLines(usage), 46u);
+  EXPECT_EQ(CountLines(usage), 48u);
   // The switches added since the first release follow the /format: line, and
   // their examples follow the last of the first release's.
   EXPECT_NE(usage.find(L"(Default: list) \r\n     /format:json       Show each result as one line of JSON (JSON Lines). \r\n"
@@ -47,6 +47,8 @@ TEST(RunMain, HelpPrintsTheUsageTextExactlyAndRunsNothing) {
                        L"     /password:         The password of /user:; asked for when left out. \r\n"
                        L"     /class:            In place of /WQL: call a static method on this class once, or describe it. \r\n"
                        L"     /whatif            Show what /set: or /call: would change, and change nothing. \r\n"
+                       L"     /watch             Show the events of an event query as they come, until Ctrl+C. \r\n"
+                       L"     /count:            With /watch: stop after this many events (on each machine). \r\n"
                        L"\r\n  Example of query:\r\n"),
             std::wstring::npos);
   EXPECT_NE(usage.find(L"/args:\"10,1000\" \r\n\r\n  Example of JSON and of many machines:\r\n"), std::wstring::npos);

@@ -29,6 +29,7 @@ struct RunSettings {
   std::wstring argPassword;  // given, or asked for; wiped when the run ends
   std::wstring argParams;    // named values as one JSON object, or "@" and a file holding one
   std::wstring argClass;     // a class whose static method is called, or that is described, with no query
+  std::wstring argCount;     // events a watch ends after, on each machine
   Operation argFUNC = Operation::GET;
   int debugDisplay = 0;
   int showAllProperties = 0;
@@ -37,6 +38,7 @@ struct RunSettings {
   int formatJson = 0;
   int describe = 0;  // the query's class, not its instances
   int whatIf = 0;    // SET and CALL show what they would change, and change nothing
+  int watch = 0;     // the query is an event query, whose events are shown as they come
   // Set when the key is there at all, even with an empty value.
   int nodeGiven = 0;
   int throttleGiven = 0;
@@ -45,11 +47,14 @@ struct RunSettings {
   int userGiven = 0;
   int passwordGiven = 0;
   int classGiven = 0;
+  int countGiven = 0;
   int passwordAsked = 0;  // read from the console or standard input, not the command line
 
   // Read from argThrottle and argTimeout once they are checked.
   int throttle = 32;
   int timeoutSeconds = 0;  // 0: waits without limit
+  // Read from argCount once it is checked.
+  int count = 0;  // 0: a watch goes on until it is stopped
   // Read from argParams once it is checked: the named values, in the order
   // given.
   std::shared_ptr<const nlohmann::ordered_json> params;

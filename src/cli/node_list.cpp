@@ -112,13 +112,16 @@ bool ReadNodeList(const std::wstring& value, Layout& layout, std::vector<std::ws
 }
 
 bool ParseWholeNumber(const std::wstring& text, int lowest, int highest, int& number) {
-  if (text.empty() || text.size() > 9) return false;
-  int value = 0;
+  // Nine digits for the small ranges, as ever; ten only where the range
+  // reaches them. Ten digits fit a long long whatever they are.
+  const size_t mostDigits = highest > 999999999 ? 10 : 9;
+  if (text.empty() || text.size() > mostDigits) return false;
+  long long value = 0;
   for (const wchar_t c : text) {
     if (c < L'0' || c > L'9') return false;
     value = value * 10 + (c - L'0');
   }
   if (value < lowest || value > highest) return false;
-  number = value;
+  number = static_cast<int>(value);
   return true;
 }

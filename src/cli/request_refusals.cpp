@@ -26,6 +26,15 @@ const Refusal kRefusals[] = {
     {[](const RunSettings& s) { return s.hexMatrix && s.formatJson; },
      L"ERROR: /hexmatrix is exclusive to /format:json\r\n"},
 
+    // A watch only reads, and it reads events, which a class or a
+    // description has none of.
+    {[](const RunSettings& s) { return s.watch && Sets(s); }, L"ERROR: /watch is exclusive to /set:\r\n"},
+    {[](const RunSettings& s) { return s.watch && Calls(s); }, L"ERROR: /watch is exclusive to /call:\r\n"},
+    {[](const RunSettings& s) { return s.watch && s.describe; }, L"ERROR: /watch is exclusive to /describe\r\n"},
+    {[](const RunSettings& s) { return s.watch && s.whatIf; }, L"ERROR: /watch is exclusive to /whatif\r\n"},
+    {[](const RunSettings& s) { return s.watch && s.classGiven; }, L"ERROR: /watch is exclusive to /class:\r\n"},
+    {[](const RunSettings& s) { return s.countGiven && !s.watch; }, L"ERROR: /count: needs /watch\r\n"},
+
     // A class stands in for the query: its static methods are called on it,
     // or it is described.
     {[](const RunSettings& s) { return s.classGiven && !s.argWQL.empty(); },

@@ -14,7 +14,10 @@
 #include "cli/password_prompt.h"
 #include "cli/scan_arguments.h"
 #include "cli/usage.h"
+#include "base/stop_request.h"
 #include "operations/machine_run.h"
+#include "operations/machine_watch.h"
+#include "operations/watch_events.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 
@@ -118,8 +121,35 @@ bool ReadRunLimits(RunSettings& settings, Layout& layout, std::vector<std::wstri
     PrintError(layout, L"ERROR: /timeout: takes a whole number of seconds from 1 to 86400.\r\n");
     return false;
   }
+  if (settings.countGiven && !ParseWholeNumber(settings.argCount, 1, 2147483647, settings.count)) {
+    PrintError(layout, L"ERROR: /count: takes a whole number from 1 to 2147483647.\r\n");
+    return false;
+  }
   if (settings.nodeGiven && !ReadNodeList(settings.argNode, layout, nodes)) return false;
+  // Every machine watches until it is stopped: one left waiting for a place
+  // would never get one.
+  if (settings.watch && settings.nodeGiven && static_cast<size_t>(settings.throttle) < nodes.size()) {
+    PrintError(layout, L"ERROR: /watch needs a /throttle: of at least the number of machines (%d).\r\n",
+               static_cast<int>(nodes.size()));
+    return false;
+  }
   return !settings.paramsGiven || ReadParams(settings, layout);
+}
+
+// A watch goes on until it is stopped: only now is Ctrl+C taken to mean
+// that, rather than to end the process there and then.
+int Watch(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& nodes, OutputSink& out,
+          Layout& layout, StopRequest* stop) {
+  StopRequest never;
+  StopRequest& watchStop = stop != nullptr ? *stop : never;
+  watchStop.Arm();
+  if (settings.nodeGiven) return WatchOnMachines(wmi, settings, nodes, out, layout, watchStop);
+  if (WatchEvents(wmi, settings, layout, settings.argNamespace.c_str(), settings.argWQL.c_str(), watchStop) != 0) {
+    PrintError(layout, L"ERROR: Failed to run %ls\\%ls\r\n", settings.argNamespace.c_str(), settings.Target());
+    return 1;
+  }
+  if (settings.debugDisplay) PrintInfo(layout, L"INFO: Success.\r\n");
+  return 0;
 }
 
 }  // namespace
@@ -137,7 +167,8 @@ bool AnalyzeQuery(RunSettings& settings) {
 
 namespace {
 
-int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, ProgressLine* progress) {
+int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, ProgressLine* progress,
+               StopRequest* stop) {
   std::optional<RunSettings> scanned = ScanArguments(argc, argv, out);
   if (!scanned) return 0;
   RunSettings& settings = *scanned;
@@ -169,6 +200,7 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, Progre
   if (settings.debugDisplay) PrintDebugEcho(settings, *layout);
   if (!RequestIsComplete(settings, *layout, selectStar)) return 1;
   if (layout->OutputLost(false)) return 1;
+  if (settings.watch) return Watch(wmi, settings, nodes, out, *layout, stop);
   if (settings.nodeGiven) {
     return RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, RunProgress{progress});
   }
@@ -183,8 +215,8 @@ int RunRequest(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, Progre
 
 }  // namespace
 
-int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, ProgressLine* progress) {
-  const int exitCode = RunRequest(argc, argv, wmi, out, progress);
+int RunMain(int argc, wchar_t** argv, WmiAccess& wmi, OutputSink& out, ProgressLine* progress, StopRequest* stop) {
+  const int exitCode = RunRequest(argc, argv, wmi, out, progress, stop);
   // Output that did not arrive is a failure whatever else went well.
   if (!out.Flush()) {
     out.ReportLostOutput();

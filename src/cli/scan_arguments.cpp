@@ -32,6 +32,7 @@ const ValuedKey kValuedKeys[] = {
     {L"/timeout:", false, &RunSettings::argTimeout, &RunSettings::timeoutGiven},
     {L"/params:", true, &RunSettings::argParams, &RunSettings::paramsGiven},
     {L"/class:", true, &RunSettings::argClass, &RunSettings::classGiven},
+    {L"/count:", false, &RunSettings::argCount, &RunSettings::countGiven},
 };
 
 constexpr wchar_t kPasswordKey[] = L"/password:";
@@ -53,6 +54,7 @@ const FlagKey kFlagKeys[] = {
     {L"/format:json", &RunSettings::formatJson},
     {L"/describe", &RunSettings::describe},
     {L"/whatif", &RunSettings::whatIf},
+    {L"/watch", &RunSettings::watch},
 };
 
 bool AsksForHelp(const std::wstring& lowered) {

@@ -60,6 +60,8 @@ void PrintUsage(OutputSink& out) {
   Print(out, L"     /password:         The password of /user:; asked for when left out. \r\n");
   Print(out, L"     /class:            In place of /WQL: call a static method on this class once, or describe it. \r\n");
   Print(out, L"     /whatif            Show what /set: or /call: would change, and change nothing. \r\n");
+  Print(out, L"     /watch             Show the events of an event query as they come, until Ctrl+C. \r\n");
+  Print(out, L"     /count:            With /watch: stop after this many events (on each machine). \r\n");
   Print(out, L"\r\n  Example of query:\r\n");
   Print(out, L"     Tollix.exe /namespace:root\\Veltra\\Firmkeep /WQL:\"SELECT * FROM Veltra_Setroll where(Shownix = 1 AND name = 'Secure Boot')\" \r\n");
   Print(out, L"     Tollix.exe /WQL:\"SELECT model,size,partitions,index FROM WIn32_DiskDrive\" \r\n");

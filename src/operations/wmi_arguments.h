@@ -21,6 +21,13 @@ inline constexpr ProxyBlanketArguments kProxyBlanket = {RPC_C_AUTHN_WINNT, RPC_C
 inline constexpr LONG kQueryFlags = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY;
 inline constexpr wchar_t kQueryLanguage[] = L"WQL";
 
+// Events too are walked once, as they come, in the same language.
+inline constexpr LONG kNotificationQueryFlags = WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY;
+
+// A watch waits for its next event a slice at a time, and between slices sees
+// whether it is to stop: a stop request is met within one slice.
+inline constexpr ULONG kWatchSliceMs = 250;
+
 // A bounded wait for a connection also asks WMI to give up within two minutes.
 inline LONG ConnectFlags(bool bounded) { return bounded ? WBEM_FLAG_CONNECT_USE_MAX_WAIT : 0; }
 

@@ -35,15 +35,13 @@ bool BlanketsTheUnknown(const MachineConnection* machine) {
   return machine != nullptr && machine->credentials.user != nullptr;
 }
 
-// Everything that needs COM, with every interface held in a scope that ends
-// before COM is uninitialised.
-int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-                        const wchar_t* query, const MachineConnection* machine) {
-  WmiLocator locator;
+}  // namespace
+
+int ConnectToNamespace(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
+                       const MachineConnection* machine, WmiLocator& locator, WmiServices& services) {
   HRESULT hr = wmi.CreateLocator(locator);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to create IWbemLocator object. Error code = 0x%x\r\n", hr);
 
-  WmiServices services;
   const ConnectCredentials ownAccount;
   hr = wmi.ConnectServer(locator, nameSpace, machine ? machine->credentials : ownAccount,
                          ConnectFlags(settings.timeoutSeconds > 0), settings.TimeoutMs(), services);
@@ -56,6 +54,27 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   hr = wmi.SetProxyBlanket(services, blanket);
   if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = wmi.SetServicesUnknownBlanket(services, blanket);
   if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
+  return 0;
+}
+
+int BlanketEnumerator(WmiAccess& wmi, Layout& layout, const WmiEnumerator& results, const MachineConnection* machine) {
+  if (!machine) return 0;
+  HRESULT hr = wmi.SetEnumeratorBlanket(results, machine->blanket);
+  if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = wmi.SetEnumeratorUnknownBlanket(results, machine->blanket);
+  if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
+  return 0;
+}
+
+namespace {
+
+// Everything that needs COM, with every interface held in a scope that ends
+// before COM is uninitialised.
+int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
+                        const wchar_t* query, const MachineConnection* machine) {
+  WmiLocator locator;
+  WmiServices services;
+  if (ConnectToNamespace(wmi, settings, layout, nameSpace, machine, locator, services) != 0) return 1;
+  HRESULT hr = S_OK;
   // The class itself, not its instances: nothing to query.
   if (settings.describe) return DescribeClass(wmi, settings, layout, services);
   const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
@@ -72,11 +91,7 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   WmiEnumerator results;
   hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);
-  if (machine) {
-    hr = wmi.SetEnumeratorBlanket(results, blanket);
-    if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = wmi.SetEnumeratorUnknownBlanket(results, blanket);
-    if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
-  }
+  if (BlanketEnumerator(wmi, layout, results, machine) != 0) return 1;
 
   // SET and CALL change WMI, so what they printed is pushed out before the
   // next object; GET only reads, and its output may stay buffered.

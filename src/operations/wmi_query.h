@@ -23,6 +23,16 @@ int StartCom(WmiAccess& wmi, Layout& layout, const ComSecurityArguments* securit
 int WmiQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
              const wchar_t* query, const MachineConnection* machine = nullptr);
 
+// The steps every run on a namespace starts with: the locator, the
+// connection and the services proxy's blankets. Returns 0, or 1 with the
+// failure printed.
+int ConnectToNamespace(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
+                       const MachineConnection* machine, WmiLocator& locator, WmiServices& services);
+// On a machine of a run over several, an enumerator's proxy takes the
+// machine's blanket before its first Next. Returns 0, or 1 with the failure
+// printed.
+int BlanketEnumerator(WmiAccess& wmi, Layout& layout, const WmiEnumerator& results, const MachineConnection* machine);
+
 // The per-result operations. Each prints its own messages and returns 0 on
 // success, 1 on failure; none of them releases the object it is given.
 int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,

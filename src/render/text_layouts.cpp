@@ -10,6 +10,7 @@
 #include "render/class_schema.h"
 #include "render/layout.h"
 #include "render/value_text.h"
+#include "wmi/wmi_access.h"
 
 namespace {
 
@@ -91,11 +92,53 @@ class TextLayout : public Layout {
     return {};
   }
 
+  // Under /watch, an embedded object of an event (TargetInstance,
+  // PreviousInstance) is shown one level deep, each of its properties named
+  // "Outer.Name"; everywhere else it keeps its placeholder.
+  bool ShowsInside(const VARIANT& value) const {
+    return settings_.watch != 0 && !inside_ && value.vt == VT_UNKNOWN && value.punkVal != nullptr;
+  }
+
+  ValueStatus Inside(WmiAccess& wmi, const wchar_t* outer, const VARIANT& value) {
+    WmiObject object;
+    HRESULT hr = wmi.EmbeddedObject(value, object);
+    if (FAILED(hr)) return {hr, L"ERROR: Failed to read embedded object. Error code = 0x%x\r\n"};
+    SafeArray names;
+    hr = wmi.GetNames(object, settings_.showAllProperties ? 0 : WBEM_FLAG_NONSYSTEM_ONLY, names);
+    if (FAILED(hr)) return {hr, L"ERROR: Failed to get names. Error code = 0x%x\r\n"};
+    LONG lower = 0;
+    LONG upper = -1;
+    hr = wmi.ArrayLowerBound(names.get(), lower);
+    if (SUCCEEDED(hr)) hr = wmi.ArrayUpperBound(names.get(), upper);
+    if (FAILED(hr)) return {hr, kArrayReadFailed};
+    inside_ = true;
+    ValueStatus status;
+    for (long long i = lower; i <= upper && !status.Failed(); ++i) {
+      Bstr name;
+      hr = wmi.ArrayElement(names.get(), static_cast<LONG>(i), name.put(), sizeof(BSTR));
+      if (FAILED(hr)) {
+        status = {hr, kArrayReadFailed};
+        break;
+      }
+      Variant inner;
+      CIMTYPE cimType = 0;
+      hr = wmi.Get(object, name.c_str(), inner, &cimType);
+      if (FAILED(hr)) {
+        status = {hr, L"ERROR: Failed to get. Error code = 0x%x\r\n"};
+        break;
+      }
+      status = Property(wmi, (std::wstring(outer) + L'.' + name.c_str()).c_str(), inner.get(), cimType);
+    }
+    inside_ = false;
+    return status;
+  }
+
   const RunSettings& settings_;
   OutputSink& sink_;
   const std::wstring node_;
   const bool nodeLines_;
   std::wstring valueText_;
+  bool inside_ = false;
 };
 
 class ListLayout final : public TextLayout {
@@ -110,6 +153,7 @@ class ListLayout final : public TextLayout {
   // Each property is printed as soon as it is read, so what was printed
   // stays printed when a later property fails.
   ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
+    if (ShowsInside(value)) return Inside(wmi, name, value);
     const ValueStatus status = FormatValue(wmi, value, cimType);
     if (status.Failed()) return status;
     if (value.vt >= kArrayTypeFlag) {
@@ -133,6 +177,7 @@ class CsvLayout final : public TextLayout {
   }
 
   ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
+    if (ShowsInside(value)) return Inside(wmi, name, value);
     if (!firstProperty_) {
       headerLine_ += L',';
       dataLine_ += L',';

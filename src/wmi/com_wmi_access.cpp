@@ -133,6 +133,16 @@ HRESULT ComWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* lang
   return hr;
 }
 
+HRESULT ComWmiAccess::ExecNotificationQuery(const WmiServices& services, const wchar_t* language,
+                                            const wchar_t* query, LONG flags, WmiEnumerator& events) {
+  IEnumWbemClassObject* raw = nullptr;
+  const Bstr languageText(language);
+  const Bstr text(query);
+  const HRESULT hr = Raw(services)->ExecNotificationQuery(languageText.get(), text.get(), flags, nullptr, &raw);
+  events = MakeHandle<WmiEnumerator>(raw);
+  return hr;
+}
+
 HRESULT ComWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) {
   IWbemClassObject* raw = nullptr;
   returned = 0;

@@ -16,6 +16,8 @@ class ComWmiAccess final : public WmiAccess {
   HRESULT SetEnumeratorUnknownBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                     WmiEnumerator& results) override;
+  HRESULT ExecNotificationQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
+                                WmiEnumerator& events) override;
   HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;
   HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) override;
   HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) override;

@@ -86,6 +86,10 @@ class WmiAccess {
                                               const ProxyBlanketArguments& arguments) = 0;
   virtual HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                             WmiEnumerator& results) = 0;
+  // An event query: its enumerator hands out each event as it comes, and
+  // never reaches an end of its own.
+  virtual HRESULT ExecNotificationQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,
+                                        LONG flags, WmiEnumerator& events) = 0;
   // Waits up to `timeoutMs` (WBEM_INFINITE: without limit) for one object;
   // `returned` is 1 with an object, 0 at the end or, with WBEM_S_TIMEDOUT,
   // when none arrived in time.

@@ -15,7 +15,8 @@ const wchar_t* const kOpNames[] = {
     L"GetClass",      L"GetMethod",          L"SpawnInstance", L"ExecMethod",    L"PutInstance",
     L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject",
     L"PropertyQualifier", L"BeginMethodEnumeration", L"NextMethod", L"EndMethodEnumeration", L"MethodQualifier",
-    L"ObjectValue", L"SetEnumeratorBlanket", L"SetServicesUnknownBlanket", L"SetEnumeratorUnknownBlanket"};
+    L"ObjectValue", L"SetEnumeratorBlanket", L"SetServicesUnknownBlanket", L"SetEnumeratorUnknownBlanket",
+    L"ExecNotificationQuery"};
 static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
 
 // The VARIANT type WMI uses for a property of this CIM type.
@@ -188,6 +189,8 @@ struct FakeWmiAccess::Node {
   FakeObject object;   // objects and class definitions
   size_t position = 0; // enumerators
   void* identity = nullptr;  // enumerators: the blanket's identity
+  bool events = false;       // an event query's enumerator
+  ULONGLONG startedAt = 0;   // events: when the query was made
   // Class definitions: the method enumeration under way, if any.
   bool enumeratingMethods = false;
   size_t nextMethod = 0;
@@ -225,6 +228,8 @@ FakeObject& FakeWmiAccess::AddClass(const std::wstring& className) {
   return definition;
 }
 
+void FakeWmiAccess::AddEvent(unsigned long atMs, FakeObject event) { events_.emplace_back(atMs, std::move(event)); }
+
 void FakeWmiAccess::FailAt(WmiOp op, int nthCall, unsigned long hr) {
   failures_.insert({op, {nthCall, static_cast<HRESULT>(hr)}});
 }
@@ -244,6 +249,7 @@ FakeWmiAccess& FakeWmiAccess::Machine(const std::wstring& name) {
     machine->keepLog = keepLog;
     machine->exactIntegerTypes = exactIntegerTypes;
     machine->results_ = results_;
+    machine->events_ = events_;
     machine->generatedCount_ = generatedCount_;
     machine->generate_ = generate_;
     machine->methods_ = methods_;
@@ -426,6 +432,48 @@ HRESULT FakeWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* lan
   return S_OK;
 }
 
+HRESULT FakeWmiAccess::ExecNotificationQuery(const WmiServices& services, const wchar_t* language,
+                                             const wchar_t* query, LONG flags, WmiEnumerator& events) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  notificationQueryLanguage = language;
+  notificationQueryFlags = flags;
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::ExecNotificationQuery, hr)) return hr;
+  NodeOf(services.get());
+  executedNotificationQuery = query;
+  auto node = std::make_unique<Node>();
+  node->events = true;
+  node->startedAt = GetTickCount64();
+  events = Hand<WmiEnumerator>(std::move(node));
+  return S_OK;
+}
+
+// Called with the lock held once; it is let go while waiting, as WMI lets
+// other calls through meanwhile.
+HRESULT FakeWmiAccess::NextEvent(Node& enumerator, WmiObject& object, ULONG& returned, ULONG timeoutMs) {
+  eventNextTimeouts.push_back(timeoutMs);
+  const ULONGLONG now = GetTickCount64();
+  const bool due = enumerator.position < events_.size();
+  const ULONGLONG dueAt = due ? enumerator.startedAt + events_[enumerator.position].first : 0;
+  // A test that waits without limit for an event that never comes would
+  // hang: it is given up after 30 seconds.
+  const ULONGLONG limit = timeoutMs == WBEM_INFINITE ? 30000 : timeoutMs;
+  // Decided before the wait: a clock read after it may lag behind the sleep.
+  const bool arrives = due && dueAt <= now + limit;
+  const ULONGLONG until = arrives ? dueAt : now + limit;
+  if (until > now) {
+    mutex_.unlock();
+    Sleep(static_cast<DWORD>(until - now));
+    mutex_.lock();
+  }
+  if (!arrives) return static_cast<HRESULT>(WBEM_S_TIMEDOUT);
+  auto node = std::make_unique<Node>();
+  node->object = events_[enumerator.position++].second;
+  object = Hand<WmiObject>(std::move(node));
+  returned = 1;
+  return S_OK;
+}
+
 HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   returned = 0;
@@ -438,6 +486,7 @@ HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULO
   // Read through the pointer the proxy holds: an identity released too soon
   // shows here.
   lastNextAs = IdentityText(enumerator.identity, connectedPassword_.c_str());
+  if (enumerator.events) return NextEvent(enumerator, object, returned, timeoutMs);
   const size_t total = generate_ ? generatedCount_ : results_.size();
   if (enumerator.position >= total) return WBEM_S_FALSE;
   auto node = std::make_unique<Node>();

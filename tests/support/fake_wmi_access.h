@@ -22,7 +22,7 @@ enum class WmiOp {
   GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
   ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, PropertyQualifier, BeginMethodEnumeration,
   NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, SetEnumeratorBlanket, SetServicesUnknownBlanket,
-  SetEnumeratorUnknownBlanket, Count
+  SetEnumeratorUnknownBlanket, ExecNotificationQuery, Count
 };
 const wchar_t* WmiOpName(WmiOp op);
 // What a blanket's identity says, the password left out. Given the password
@@ -101,6 +101,10 @@ class FakeWmiAccess final : public WmiAccess {
   // A class definition GetClass hands out: its properties with their types
   // and defaults. A class known only by its methods has no properties.
   FakeObject& AddClass(const std::wstring& className);
+  // Every event query hands out these, each `atMs` after the query was made
+  // (in the order added, so at rising times); a Next that no event is due
+  // within answers WBEM_S_TIMEDOUT at the end of its timeout.
+  void AddEvent(unsigned long atMs, FakeObject event);
   // The Nth call (1-based) of `op` fails with `hr` and does nothing else.
   void FailAt(WmiOp op, int nthCall, unsigned long hr);  // an HRESULT or a WBEMSTATUS
   // Every call of `op` takes `ms` first. A ConnectServer or Next whose wait
@@ -157,6 +161,10 @@ class FakeWmiAccess final : public WmiAccess {
   std::vector<std::wstring> enumeratorUnknownBlanketsAs;
   std::wstring queryLanguage;
   LONG queryFlags = -1;
+  std::wstring notificationQueryLanguage;
+  LONG notificationQueryFlags = -1;
+  std::wstring executedNotificationQuery;
+  std::vector<ULONG> eventNextTimeouts;  // each Next on an event enumerator
   LONG putInstanceFlags = -1;
   LONG methodEnumerationFlags = -1;
   int Calls(WmiOp op) const { return calls_[static_cast<int>(op)]; }
@@ -177,6 +185,8 @@ class FakeWmiAccess final : public WmiAccess {
   HRESULT SetEnumeratorUnknownBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                     WmiEnumerator& results) override;
+  HRESULT ExecNotificationQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,
+                                LONG flags, WmiEnumerator& events) override;
   HRESULT Next(const WmiEnumerator& results, WmiObject& object, ULONG& returned, ULONG timeoutMs) override;
   HRESULT GetNames(const WmiObject& object, LONG flags, SafeArray& names) override;
   HRESULT Get(const WmiObject& object, const wchar_t* name, Variant& value, CIMTYPE* cimType) override;
@@ -213,11 +223,13 @@ class FakeWmiAccess final : public WmiAccess {
   bool ShouldFail(WmiOp op, HRESULT& hr, ULONG timeoutMs = WBEM_INFINITE, bool* timedOut = nullptr);
   template <class Handle>
   Handle Hand(std::unique_ptr<Node> node);
+  HRESULT NextEvent(Node& enumerator, WmiObject& object, ULONG& returned, ULONG timeoutMs);
   static Node& NodeOf(const void* handle);
   const FakeMethod* FindMethod(const std::wstring& className, const std::wstring& method) const;
   const FakeObject* FindResultByPath(const std::wstring& path);
 
   std::vector<FakeObject> results_;
+  std::vector<std::pair<unsigned long, FakeObject>> events_;
   size_t generatedCount_ = 0;
   std::function<FakeObject(size_t)> generate_;
   std::map<std::wstring, std::map<std::wstring, FakeMethod>> methods_;  // class -> method -> definition

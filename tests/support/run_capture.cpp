@@ -7,14 +7,14 @@
 #include "cli/usage.h"
 #include "support/fake_wmi_access.h"
 
-int RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments, OutputSink& out) {
+int RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments, OutputSink& out, StopRequest* stop) {
   std::vector<std::wstring> owned;
   owned.push_back(L"C:\\tools\\Tollix.exe");
   owned.insert(owned.end(), arguments.begin(), arguments.end());
   std::vector<wchar_t*> argv;
   for (std::wstring& argument : owned) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  return RunMain(static_cast<int>(owned.size()), argv.data(), wmi, out);
+  return RunMain(static_cast<int>(owned.size()), argv.data(), wmi, out, nullptr, stop);
 }
 
 RunResult RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments) {

@@ -10,6 +10,7 @@
 #include "base/output.h"
 
 class FakeWmiAccess;
+class StopRequest;
 class WmiAccess;
 
 // Hands each text written to a function instead of keeping it, for runs too
@@ -58,8 +59,9 @@ struct RunResult {
 
 // `arguments` follow the program path, as on a command line.
 RunResult RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments);
-// The same, writing to `out`; returns the exit code.
-int RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments, OutputSink& out);
+// The same, writing to `out`; returns the exit code. `stop` ends a /watch.
+int RunTollix(WmiAccess& wmi, const std::vector<std::wstring>& arguments, OutputSink& out,
+              StopRequest* stop = nullptr);
 
 // The banner as this test program prints it (it carries no version resource).
 std::wstring Banner();
