@@ -39,7 +39,7 @@ void ExpectNothingChanged(FakeWmiAccess& wmi, const std::vector<std::wstring>& m
   }
 }
 
-TEST(WhatIf, PreviewsEveryObjectInEveryLayoutAndChangesNothing) {
+TEST(WhatIf, PreviewsOrRefusesEveryObjectInEveryLayoutAndChangesNothing) {
   const std::wstring setC = L"VolumeName=New\r\nWHATIF: SET would write " + kPathC + L"\r\n";
   const std::wstring setD = L"VolumeName=New\r\nWHATIF: SET would write " + kPathD + L"\r\n";
   const std::wstring callC = L"FixErrors=TRUE\r\nPasses=4294967295\r\nWHATIF: CALL would run Chkdsk on " + kPathC + L"\r\n";
@@ -49,7 +49,9 @@ TEST(WhatIf, PreviewsEveryObjectInEveryLayoutAndChangesNothing) {
     std::vector<std::wstring> arguments;
     std::wstring output;
     std::vector<std::wstring> machines = {};
+    int exitCode = 0;
   };
+  const std::wstring runFailed = L"ERROR: Failed to run root\\cimv2\\select * from win32_logicaldisk\r\n";
   const Case cases[] = {
       {{kDisks, L"/set:VolumeName", L"/args:New"}, Banner() + L"\r\n" + setC + L"\r\n" + setD + L"\r\n"},
       {{kDisks, L"/set:", L"/params:{\"VolumeName\":\"New\",\"Quota\":4294967295}"},
@@ -77,6 +79,15 @@ TEST(WhatIf, PreviewsEveryObjectInEveryLayoutAndChangesNothing) {
        {L"a", L"b"}},
       {{kDisks, L"/set:VolumeName", L"/args:New", L"/node:a", L"/format:csv"},
        Banner() + L"Node,WhatIf,Path,VolumeName\r\na,SET," + kPathC + L",New\r\na,SET," + kPathD + L",New\r\n", {L"a"}},
+      // What would be refused is refused, and fails the run as it would.
+      {{kDisks, L"/call:Chkdsk", L"/args:true,many"},
+       Banner() + L"\r\nERROR: Failed to put method argument [Passes]=[many]. Error code = 0x80041005\r\n" + runFailed,
+       {},
+       1},
+      {{kDisks, L"/set:Quota", L"/args:-1"},
+       Banner() + L"\r\nERROR: Failed to put value as [Quota]. Error code = 0x80041005\r\n" + runFailed, {}, 1},
+      {{kDisks, L"/set:", L"/params:{\"Quota\":4294967296}"},
+       Banner() + L"\r\nERROR: Quota takes uint32; 4294967296 is out of its range.\r\n" + runFailed, {}, 1},
   };
   for (const Case& c : cases) {
     FakeWmiAccess wmi;
@@ -84,33 +95,9 @@ TEST(WhatIf, PreviewsEveryObjectInEveryLayoutAndChangesNothing) {
     std::vector<std::wstring> arguments = c.arguments;
     arguments.push_back(L"/whatif");
     const RunResult run = RunTollix(wmi, arguments);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
     EXPECT_EQ(run.output, c.output);
     ExpectNothingChanged(wmi, c.machines);
-  }
-}
-
-// What would be refused is refused, and fails the run as it would.
-TEST(WhatIf, RefusedValuesFailAsWithoutIt) {
-  struct Case {
-    std::vector<std::wstring> arguments;
-    std::wstring error;
-  };
-  const Case cases[] = {
-      {{kDisks, L"/call:Chkdsk", L"/args:true,many"},
-       L"ERROR: Failed to put method argument [Passes]=[many]. Error code = 0x80041005\r\n"},
-      {{kDisks, L"/set:Quota", L"/args:-1"}, L"ERROR: Failed to put value as [Quota]. Error code = 0x80041005\r\n"},
-      {{kDisks, L"/set:", L"/params:{\"Quota\":4294967296}"}, L"ERROR: Quota takes uint32; 4294967296 is out of its range.\r\n"},
-  };
-  for (const Case& c : cases) {
-    FakeWmiAccess wmi;
-    AddDisks(wmi);
-    std::vector<std::wstring> arguments = c.arguments;
-    arguments.push_back(L"/whatif");
-    const RunResult run = RunTollix(wmi, arguments);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.output, Banner() + L"\r\n" + c.error + L"ERROR: Failed to run root\\cimv2\\select * from win32_logicaldisk\r\n");
-    ExpectNothingChanged(wmi, {});
   }
 }
 
