@@ -58,7 +58,11 @@ class CallMethod : public ::testing::Test {
 
   std::vector<std::wstring> PutValues() const {
     std::vector<std::wstring> values;
-    for (const auto& put : wmi.puts) values.push_back(put.name + L"=" + put.value.get().bstrVal);
+    for (const auto& put : wmi.puts) {
+      std::wstring text;
+      FormatValueText(put.value.get(), text);
+      values.push_back(put.name + L"=" + text);
+    }
     return values;
   }
 
@@ -105,26 +109,81 @@ TEST_F(CallMethod, HowTheValueListSplits) {
   EXPECT_EQ(ValueOf(*wmi.executed[0].inputs, L"Height"), L"480");
 }
 
-// A parameter left at its default is not what was asked: the first refused
-// value fails the object, and nothing is called.
-TEST_F(CallMethod, ARefusedValueIsReportedAndNothingIsCalled) {
+// Each value is converted by its parameter's CIM type before anything is
+// Put, with the ranges /params: has: WMI, left to convert a string, reads a
+// uint32 as the VT_I4 it travels as and refuses one above 2147483647. A
+// parameter left at its default is not what was asked: the first value that
+// does not fit fails the object, and nothing is Put or called.
+TEST_F(CallMethod, ValuesAreConvertedByTheirCimTypeOrRefusedBeforeAnyPut) {
+  FakeMethod& tune = wmi.AddMethod(L"Win32_Screen", L"Tune");
+  tune.inputs.Add(L"Level", NullValue(), CIM_UINT32)
+      .Add(L"Offset", NullValue(), CIM_SINT32)
+      .Add(L"Small", NullValue(), CIM_SINT8)
+      .Add(L"Enabled", NullValue(), CIM_BOOLEAN)
+      .Add(L"Letter", NullValue(), CIM_CHAR16)
+      .Add(L"Ratio", NullValue(), CIM_REAL32)
+      .Add(L"Name", NullValue())
+      .Add(L"Big", NullValue(), CIM_UINT64)
+      .Add(L"Codes", NullValue(), CIM_UINT8 | CIM_FLAG_ARRAY);
   AddScreens(2);
+  const auto refused = [](const wchar_t* why) { return std::wstring(L"ERROR: ") + why + L"\r\n"; };
   struct Case {
     const wchar_t* values;
-    std::wstring errors;
+    std::wstring error;  // empty: taken, and these Put
+    std::vector<std::wstring> puts = {};
   };
   const Case cases[] = {
-      {L"wide,600", L"ERROR: Failed to put method argument [Width]=[wide]. Error code = 0x80041005\r\n"},
-      {L"640,tall", L"ERROR: Failed to put method argument [Height]=[tall]. Error code = 0x80041005\r\n"},
-      {L"wide,tall", L"ERROR: Failed to put method argument [Width]=[wide]. Error code = 0x80041005\r\n"},
+      {L"4294967295,-2147483648,-128,TRUE,D,1.5,x,18446744073709551615", L"",
+       // The same 32 bits: 4294967295 travels as -1, a char16 as its code.
+       {L"Level=-1 vt3", L"Offset=-2147483648 vt3", L"Small=-128 vt2", L"Enabled=TRUE vt11", L"Letter=68 vt2",
+        L"Ratio=1.500000 vt4", L"Name=x vt8", L"Big=18446744073709551615 vt8"}},
+      {L"0,2147483647,127,0,%", L"", {L"Level=0 vt3", L"Offset=2147483647 vt3", L"Small=127 vt2", L"Enabled=FALSE vt11",
+                                      L"Letter=37 vt2"}},
+      {L"4294967296", refused(L"Level takes uint32; 4294967296 is out of its range.")},
+      {L"-1", refused(L"Level takes uint32; -1 is out of its range.")},
+      {L"wide", refused(L"Level takes uint32, not \"wide\".")},
+      // Refused midway: the first value, which fits, is not Put either.
+      {L"1,2147483648", refused(L"Offset takes sint32; 2147483648 is out of its range.")},
+      {L"1,-2147483649", refused(L"Offset takes sint32; -2147483649 is out of its range.")},
+      {L"1,1,128", refused(L"Small takes sint8; 128 is out of its range.")},
+      {L"1,1,1,yes", refused(L"Enabled takes boolean, not \"yes\".")},
+      {L"1,1,1,1,DE", refused(L"Letter takes char16; \"DE\" is out of its range.")},
+      {L"1,1,1,1,D,x", refused(L"Ratio takes real32, not \"x\".")},
+      {L"1,1,1,1,D,1e39", refused(L"Ratio takes real32; 1e39 is out of its range.")},
+      {L"1,1,1,1,D,1,n,18446744073709551616", refused(L"Big takes uint64; 18446744073709551616 is out of its range.")},
+      {L"1,1,1,1,D,1,n,1,5", refused(L"Codes takes uint8[]: give it with /params:.")},
   };
   for (const Case& c : cases) {
     wmi.executed.clear();
-    const RunResult run = Call(L"Resize", c.values);
+    wmi.puts.clear();
+    const RunResult run = Call(L"Tune", c.values);
+    if (c.error.empty()) {
+      EXPECT_EQ(run.exitCode, 0) << c.values << run.output;
+      EXPECT_EQ(wmi.executed.size(), 2u) << c.values;
+      std::vector<std::wstring> puts = PutValues();
+      puts.resize(c.puts.size());
+      for (size_t i = 0; i < puts.size() && i < wmi.puts.size(); ++i) {
+        const VARIANT& put = wmi.puts[i].value.get();
+        if (put.vt == VT_R4) puts[i] = wmi.puts[i].name + L"=" + std::to_wstring(put.fltVal);
+        puts[i] += L" vt" + std::to_wstring(put.vt);
+      }
+      EXPECT_EQ(puts, c.puts) << c.values;
+      continue;
+    }
     EXPECT_EQ(run.exitCode, 1) << c.values;
-    EXPECT_EQ(run.output, Banner() + L"\r\n" + c.errors + kRunFailed) << c.values;
+    EXPECT_EQ(run.output, Banner() + L"\r\n" + c.error + kRunFailed) << c.values;
+    EXPECT_TRUE(wmi.puts.empty()) << c.values;
     EXPECT_TRUE(wmi.executed.empty()) << c.values;
   }
+  // A value WMI itself refuses is still reported as such.
+  FakeWmiAccess refusing;
+  AddScreenMethods(refusing);
+  ::AddScreens(refusing, 1);
+  refusing.FailAt(WmiOp::Put, 2, WBEM_E_INVALID_PARAMETER);
+  const RunResult run = ::Call(refusing, L"Resize", L"640,480");
+  EXPECT_EQ(run.output, Banner() + L"\r\nERROR: Failed to put method argument [Height]=[480]. Error code = 0x80041008\r\n" +
+                            kRunFailed);
+  EXPECT_TRUE(refusing.executed.empty());
 }
 
 TEST_F(CallMethod, SurplusValuesAreRefusedBeforeAnythingIsPut) {
@@ -160,14 +219,17 @@ TEST(CallMethodFailures, EachFailingStepEndsTheRunAfterEarlierObjectsAreDone) {
     size_t executed;
   };
   const Case cases[] = {
-      {WmiOp::GetClass, 2, L"ERROR: Failed to get object. Error code = 0x80041002\r\n", 1},
+      // One more GetClass before the query, to see whether the method is static.
+      {WmiOp::GetClass, 3, L"ERROR: Failed to get object. Error code = 0x80041002\r\n", 1},
       {WmiOp::GetMethod, 2, L"ERROR: Failed to get method. Error code = 0x80041002\r\n", 1},
       {WmiOp::SpawnInstance, 2, L"ERROR: Failed to Spawn Instance. Error code = 0x80041002\r\n", 1},
-      {WmiOp::Get, 3, L"ERROR: Failed to get __PATH. Error code = 0x80041002\r\n", 1},
-      {WmiOp::GetNames, 3, L"ERROR: Failed to get method parameter names. Error code = 0x80041002\r\n", 1},
+      // Each value's type is read before it is converted: four of each a screen.
+      {WmiOp::Get, 5, L"ERROR: Failed to get __PATH. Error code = 0x80041002\r\n", 1},
+      {WmiOp::GetNames, 5, L"ERROR: Failed to get method parameter names. Error code = 0x80041002\r\n", 1},
       {WmiOp::ExecMethod, 2, L"ERROR: Failed to execute method. Error code = 0x80041002\r\n", 1},
-      {WmiOp::GetNames, 4, L"ERROR: Failed to get names. Error code = 0x80041002\r\n", 2},
-      {WmiOp::Get, 4, L"ERROR: Failed to get. Error code = 0x80041002\r\n", 2},
+      {WmiOp::GetNames, 6, L"ERROR: Failed to get names. Error code = 0x80041002\r\n", 1},
+      {WmiOp::GetNames, 8, L"ERROR: Failed to get names. Error code = 0x80041002\r\n", 2},
+      {WmiOp::Get, 8, L"ERROR: Failed to get. Error code = 0x80041002\r\n", 2},
   };
   for (const Case& c : cases) {
     FakeWmiAccess wmi;

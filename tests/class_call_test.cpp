@@ -75,12 +75,45 @@ TEST(ClassCall, AStaticMethodRunsOnceOnItsClassInEveryLayout) {
   }
 }
 
-// The query's way finds nothing to call where the class has no instances,
-// as StdRegProv has none on Windows; the class's way calls it.
-TEST(ClassCall, AClassWithoutInstancesIsCalledOnlyThroughClass) {
+// A static method belongs to its class: the query's way would call it once
+// a result, or, where the class has no instances, as StdRegProv has none on
+// Windows, not at all. It is refused before the query runs, on every machine;
+// the class's way calls it.
+TEST(ClassCall, AStaticMethodIsCalledOnlyThroughItsClass) {
+  const std::wstring refusal =
+      L"ERROR: DeleteKey is a static method of StdRegProv: call it with /class:StdRegProv.\r\n";
+  const struct {
+    std::vector<std::wstring> more;
+    std::wstring output;
+  } refused[] = {
+      {{}, Banner() + refusal + L"ERROR: Failed to run root\\cimv2\\select * from stdregprov\r\n"},
+      {{L"/format:json"}, L"{\"error\":\"DeleteKey is a static method of StdRegProv: call it with /class:StdRegProv.\"}\r\n"
+                          L"{\"error\":\"Failed to run root\\\\cimv2\\\\select * from stdregprov\"}\r\n"},
+      {{L"/node:pc1"}, Banner() + refusal +
+                           L"ERROR: Failed to run \\\\pc1\\root\\cimv2\\select * from stdregprov\r\n"
+                           L"ERROR: 1 of 1 nodes failed.\r\n"},
+  };
+  for (const auto& c : refused) {
+    FakeWmiAccess wmi;
+    AddRegistryProvider(wmi);
+    wmi.AddClass(L"StdRegProv").Add(L"__CLASS", StringValue(L"StdRegProv"));
+    wmi.AddResult(L"StdRegProv", L"\\\\.\\root\\cimv2:StdRegProv=@");
+    std::vector<std::wstring> arguments = {L"/wql:select * from StdRegProv", L"/call:DeleteKey",
+                                           L"/args:2147483649,Software\\Tollix"};
+    arguments.insert(arguments.end(), c.more.begin(), c.more.end());
+    const RunResult run = RunTollix(wmi, arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, c.output);
+    EXPECT_EQ(wmi.Calls(WmiOp::ExecQuery) + wmi.Machine(L"pc1").Calls(WmiOp::ExecQuery), 0);
+    EXPECT_TRUE(wmi.executed.empty());
+    EXPECT_TRUE(wmi.Machine(L"pc1").executed.empty());
+  }
+  // Where WMI keeps no qualifiers, as Wine's, the query's way is as it was.
   FakeWmiAccess wmi;
   AddRegistryProvider(wmi);
+  wmi.AddMethod(L"StdRegProv", L"DeleteKey").qualifiers.clear();
   RunResult run = RunTollix(wmi, {L"/wql:select * from StdRegProv", L"/call:DeleteKey", L"/args:2147483649,Software\\Tollix"});
+  EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.output, Banner() + L"\r\n");
   EXPECT_TRUE(wmi.executed.empty());
   run = RunTollix(wmi, {L"/class:stdregprov", L"/call:DeleteKey", L"/args:2147483649,Software\\Tollix"});
@@ -116,8 +149,8 @@ TEST(ClassCall, FailuresNameTheClass) {
   };
   const Case cases[] = {
       {WmiOp::GetClass, WBEM_E_NOT_FOUND, L"ERROR: Failed to get object. Error code = 0x80041002\r\n"},
-      {WmiOp::Put, WBEM_E_TYPE_MISMATCH,
-       L"ERROR: Failed to put method argument [hDefKey]=[2147483649]. Error code = 0x80041005\r\n"},
+      {WmiOp::Put, WBEM_E_INVALID_PARAMETER,
+       L"ERROR: Failed to put method argument [hDefKey]=[2147483649]. Error code = 0x80041008\r\n"},
       {WmiOp::ExecMethod, WBEM_E_ACCESS_DENIED, L"ERROR: Failed to execute method. Error code = 0x80041003\r\n"},
   };
   for (const Case& c : cases) {
@@ -128,6 +161,19 @@ TEST(ClassCall, FailuresNameTheClass) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.output, Banner() + L"\r\n" + c.error + L"ERROR: Failed to run root\\default\\StdRegProv\r\n");
     EXPECT_TRUE(wmi.executed.empty()) << WmiOpName(c.op);
+
+    // On a machine of many, the machine and the class.
+    FakeWmiAccess fleet;
+    AddRegistryProvider(fleet);
+    fleet.Machine(L"pc2").FailAt(c.op, 1, c.hr);
+    std::vector<std::wstring> onNodes = kRead;
+    onNodes.push_back(L"/node:pc2");
+    const RunResult remote = RunTollix(fleet, onNodes);
+    EXPECT_EQ(remote.exitCode, 1);
+    EXPECT_EQ(remote.output, Banner() + L"\r\n" + c.error +
+                                 L"ERROR: Failed to run \\\\pc2\\root\\default\\StdRegProv\r\n"
+                                 L"ERROR: 1 of 1 nodes failed.\r\n");
+    EXPECT_TRUE(fleet.Machine(L"pc2").executed.empty()) << WmiOpName(c.op);
   }
 }
 

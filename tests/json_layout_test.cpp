@@ -317,7 +317,7 @@ TEST(JsonLayout, SetAndCallGiveOneLinePerResult) {
       {{L"/call:Reset", L"/args:7"}, {2, R"({"Node":"LOCALHOST","ReturnValue":7})"}},
       // A refused value runs nothing, and the run stops at that object.
       {{L"/call:Reset", L"/args:x"},
-       {R"({"error":"Failed to put method argument [Level]=[x]. Error code = 0x80041005"})",
+       {R"({"error":"Level takes uint32, not \"x\"."})",
         R"({"error":"Failed to run root\\cimv2\\select * from win32_logicaldisk"})"},
        1},
       {{L"/call:Flush", L"/args:,"}, {2, R"({"Node":"LOCALHOST"})"}},

@@ -148,6 +148,8 @@ TEST(RunMain, ConsoleWritesNeverSplitACharacter) {
 
 TEST(RunMain, DebugEchoDefaultNamespaceAndSuccessLine) {
   FakeWmiAccess wmi;
+  // A class that has the method, without instances.
+  wmi.AddMethod(L"Win32_Process", L"Create");
   const RunResult run =
       RunTollix(wmi, {L"/wql:SELECT * FROM Win32_Process", L"/debugdisplay", L"/call:Create", L"/args:cmd /c exit"});
   EXPECT_EQ(run.exitCode, 0);

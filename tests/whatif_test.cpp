@@ -81,11 +81,11 @@ TEST(WhatIf, PreviewsOrRefusesEveryObjectInEveryLayoutAndChangesNothing) {
        Banner() + L"Node,WhatIf,Path,VolumeName\r\na,SET," + kPathC + L",New\r\na,SET," + kPathD + L",New\r\n", {L"a"}},
       // What would be refused is refused, and fails the run as it would.
       {{kDisks, L"/call:Chkdsk", L"/args:true,many"},
-       Banner() + L"\r\nERROR: Failed to put method argument [Passes]=[many]. Error code = 0x80041005\r\n" + runFailed,
+       Banner() + L"\r\nERROR: Passes takes uint32, not \"many\".\r\n" + runFailed,
        {},
        1},
       {{kDisks, L"/set:Quota", L"/args:-1"},
-       Banner() + L"\r\nERROR: Failed to put value as [Quota]. Error code = 0x80041005\r\n" + runFailed, {}, 1},
+       Banner() + L"\r\nERROR: Quota takes uint32; -1 is out of its range.\r\n" + runFailed, {}, 1},
       {{kDisks, L"/set:", L"/params:{\"Quota\":4294967296}"},
        Banner() + L"\r\nERROR: Quota takes uint32; 4294967296 is out of its range.\r\n" + runFailed, {}, 1},
   };

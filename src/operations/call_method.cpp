@@ -13,42 +13,21 @@
 
 namespace {
 
-// Puts each value, as a string WMI converts, into the in-parameter of the same
-// position. Fails before the first Put when the values outnumber the
-// parameters: a value must never land in the wrong parameter.
+// Puts each value, already converted by its parameter's CIM type, into the
+// in-parameter of the same position.
 int PutMethodValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiObject& inParameters,
-                    const std::vector<std::wstring>& values) {
-  SafeArray names;
-  HRESULT hr = wmi.GetNames(inParameters, WBEM_FLAG_NONSYSTEM_ONLY, names);
-  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method parameter names. Error code = 0x%x\r\n", hr);
-  LONG lower = 0;
-  LONG upper = -1;
-  hr = wmi.ArrayLowerBound(names.get(), lower);
-  if (SUCCEEDED(hr)) hr = wmi.ArrayUpperBound(names.get(), upper);
-  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
-
-  const long long parameterCount = upper >= lower ? static_cast<long long>(upper) - lower + 1 : 0;
-  if (static_cast<long long>(values.size()) > parameterCount) {
-    PrintError(layout, L"ERROR: Method %ls takes %d input parameters, %d values given.\r\n", settings.argMethodName.c_str(),
-          static_cast<int>(parameterCount), static_cast<int>(values.size()));
-    return 1;
-  }
-
-  LONG index = lower;
-  for (const std::wstring& value : values) {
-    Bstr name;
-    hr = wmi.ArrayElement(names.get(), index, name.put(), sizeof(BSTR));
-    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
+                    const std::vector<TypedValue>& values) {
+  int index = 0;
+  for (const TypedValue& value : values) {
     if (settings.debugDisplay) {
-      PrintInfo(layout, L"INFO: Put method arg[%d], [%ls]=[%ls] \r\n", static_cast<int>(index), name.c_str(), value.c_str());
+      PrintInfo(layout, L"INFO: Put method arg[%d], [%ls]=[%ls] \r\n", index, value.name.c_str(), value.json.c_str());
     }
-    const Variant argument = Variant::FromString(value.c_str());
-    hr = wmi.Put(inParameters, name.c_str(), argument.get());
+    const HRESULT hr = PutTypedValue(wmi, inParameters, value);
     if (FAILED(hr)) {
       // A method is never run with a refused value: the parameter would keep
       // its default, and a registry call defaults to another hive.
-      PrintError(layout, L"ERROR: Failed to put method argument [%ls]=[%ls]. Error code = 0x%x\r\n", name.c_str(), value.c_str(),
-            static_cast<unsigned>(hr));
+      PrintError(layout, L"ERROR: Failed to put method argument [%ls]=[%ls]. Error code = 0x%x\r\n", value.name.c_str(),
+                 value.json.c_str(), static_cast<unsigned>(hr));
       return 1;
     }
     ++index;
@@ -141,14 +120,16 @@ int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, cons
     if (PutNamedValues(wmi, settings, layout, inParameters, named) != 0) return 1;
   } else {
     const std::vector<std::wstring> values = SplitAtCommas(settings.argArguments);
-    // No change to WMI that nobody would see.
-    if (layout.OutputLost(true)) return 1;
-    if (inParameters) {
-      if (PutMethodValues(wmi, settings, layout, inParameters, values) != 0) return 1;
-    } else if (!values.empty()) {
+    if (!inParameters && !values.empty()) {
       PrintError(layout, L"ERROR: Method %ls has no input parameters.\r\n", methodName);
       return 1;
     }
+    // Every value is converted before the first is Put, as named ones are.
+    std::vector<TypedValue> typed;
+    if (ConvertPositionalValues(wmi, layout, values, inParameters, methodName, typed) != 0) return 1;
+    // No change to WMI that nobody would see.
+    if (layout.OutputLost(true)) return 1;
+    if (PutMethodValues(wmi, settings, layout, inParameters, typed) != 0) return 1;
   }
   if (debug) PrintInfo(layout, L"INFO: Put arguments [%ls] end.\r\n", settings.argArguments.c_str());
   if (settings.whatIf) return PreviewCall(wmi, layout, inParameters, methodName, objectPath);
@@ -170,6 +151,23 @@ int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, cons
 }
 
 }  // namespace
+
+int RefuseStaticMethodOfQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services) {
+  WmiObject classObject;
+  const HRESULT hr = wmi.GetClass(services, settings.argClassName.c_str(), classObject);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get object. Error code = 0x%x\r\n", hr);
+  if (!MethodHas(wmi, classObject, settings.argMethodName, L"static")) return 0;
+  // The class as WMI spells it: the query itself is lower-cased.
+  Variant spelled;
+  const wchar_t* className = settings.argClassName.c_str();
+  if (SUCCEEDED(wmi.Get(classObject, L"__CLASS", spelled, nullptr)) && spelled.type() == VT_BSTR &&
+      spelled.get().bstrVal != nullptr) {
+    className = spelled.get().bstrVal;
+  }
+  PrintError(layout, L"ERROR: %ls is a static method of %ls: call it with /class:%ls.\r\n",
+             settings.argMethodName.c_str(), className, className);
+  return 1;
+}
 
 int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
                        const WmiObject& object) {

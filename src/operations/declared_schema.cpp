@@ -22,3 +22,25 @@ std::wstring CimTypeQualifier(WmiAccess& wmi, const WmiObject& object, const std
   }
   return value.get().bstrVal;
 }
+
+namespace {
+
+bool ReadsAsTrue(const Variant& value) {
+  Variant truth;
+  if (FAILED(VariantChangeType(truth.put(), const_cast<VARIANT*>(&value.get()), 0, VT_BOOL))) return false;
+  return truth.get().boolVal != VARIANT_FALSE;
+}
+
+}  // namespace
+
+bool PropertyHas(WmiAccess& wmi, const WmiObject& object, const std::wstring& property, const wchar_t* qualifier) {
+  Variant value;
+  if (FAILED(wmi.PropertyQualifier(object, property.c_str(), qualifier, value))) return false;
+  return ReadsAsTrue(value);
+}
+
+bool MethodHas(WmiAccess& wmi, const WmiObject& classObject, const std::wstring& method, const wchar_t* qualifier) {
+  Variant value;
+  if (FAILED(wmi.MethodQualifier(classObject, method.c_str(), qualifier, value))) return false;
+  return ReadsAsTrue(value);
+}

@@ -14,3 +14,9 @@ HRESULT ReadNameList(WmiAccess& wmi, const SafeArray& list, std::vector<std::wst
 // The property's CIMTYPE qualifier ("object:Win32_ProcessStartup",
 // "ref:Win32_Directory"), or empty where it has none or the WMI keeps none.
 std::wstring CimTypeQualifier(WmiAccess& wmi, const WmiObject& object, const std::wstring& property);
+
+// Qualifiers are optional everywhere: a class need not carry them, and
+// Wine's WMI knows few. A qualifier that cannot be read counts as absent, and
+// so does one whose value does not read as true.
+bool PropertyHas(WmiAccess& wmi, const WmiObject& object, const std::wstring& property, const wchar_t* qualifier);
+bool MethodHas(WmiAccess& wmi, const WmiObject& classObject, const std::wstring& method, const wchar_t* qualifier);

@@ -17,21 +17,6 @@ namespace {
 constexpr wchar_t kGetFailed[] = L"ERROR: Failed to get. Error code = 0x%x\r\n";
 constexpr wchar_t kMethodsFailed[] = L"ERROR: Failed to read methods. Error code = 0x%x\r\n";
 
-// Qualifiers are optional everywhere: a class need not carry them, and
-// Wine's WMI knows few. So a qualifier that cannot be read counts as absent,
-// and so does one whose value does not read as true; none fails the run.
-bool ReadsAsTrue(const Variant& value) {
-  Variant truth;
-  if (FAILED(VariantChangeType(truth.put(), const_cast<VARIANT*>(&value.get()), 0, VT_BOOL))) return false;
-  return truth.get().boolVal != VARIANT_FALSE;
-}
-
-bool PropertyHas(WmiAccess& wmi, const WmiObject& object, const std::wstring& property, const wchar_t* qualifier) {
-  Variant value;
-  if (FAILED(wmi.PropertyQualifier(object, property.c_str(), qualifier, value))) return false;
-  return ReadsAsTrue(value);
-}
-
 // Only objects and references name a class in their CIMTYPE qualifier; an
 // unreadable one leaves the bare type.
 std::wstring TypeText(WmiAccess& wmi, const WmiObject& object, const std::wstring& property, CIMTYPE cimType) {
@@ -104,9 +89,7 @@ int ReadMethods(WmiAccess& wmi, Layout& layout, const WmiObject& classObject, st
   if (FAILED(hr)) return ReportFailure(layout, kMethodsFailed, hr);
   // Read once the walk is over: a qualifier set is not part of it.
   for (SchemaMethod& method : methods) {
-    Variant value;
-    method.isStatic =
-        SUCCEEDED(wmi.MethodQualifier(classObject, method.name.c_str(), L"static", value)) && ReadsAsTrue(value);
+    method.isStatic = MethodHas(wmi, classObject, method.name, L"static");
   }
   return 0;
 }

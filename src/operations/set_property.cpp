@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/run_settings.h"
+#include "operations/declared_schema.h"
 #include "operations/typed_values.h"
 #include "operations/wmi_arguments.h"
 #include "operations/wmi_query.h"
@@ -24,6 +25,27 @@ int WriteBack(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const
   return 0;
 }
 
+// The properties among `shown` that the object's class does not declare
+// writable, which Windows refuses to write. A WMI whose class keeps no CIMTYPE
+// qualifier keeps none at all (Wine's), and then nothing is claimed; nor when
+// the class cannot be read, since a preview never fails for its note.
+std::vector<std::wstring> ReadOnlyAmong(WmiAccess& wmi, const WmiServices& services, const WmiObject& object,
+                                        const std::vector<Layout::ShownValue>& shown) {
+  std::vector<std::wstring> readOnly;
+  Variant className;
+  if (FAILED(wmi.Get(object, L"__CLASS", className, nullptr)) || className.type() != VT_BSTR ||
+      className.get().bstrVal == nullptr) {
+    return readOnly;
+  }
+  WmiObject classObject;
+  if (FAILED(wmi.GetClass(services, className.get().bstrVal, classObject))) return readOnly;
+  for (const Layout::ShownValue& value : shown) {
+    if (CimTypeQualifier(wmi, classObject, value.name).empty()) continue;
+    if (!PropertyHas(wmi, classObject, value.name, L"write")) readOnly.emplace_back(value.name);
+  }
+  return readOnly;
+}
+
 // Shows what was Put and writes the object back, or with /whatif shows it
 // as what would be written, and where.
 int ShowAndWriteBack(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
@@ -38,7 +60,8 @@ int ShowAndWriteBack(WmiAccess& wmi, const RunSettings& settings, Layout& layout
   const HRESULT hr = wmi.Get(object, L"__PATH", path, nullptr);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get __PATH. Error code = 0x%x\r\n", hr);
   const wchar_t* objectPath = path.type() == VT_BSTR && path.get().bstrVal ? path.get().bstrVal : L"";
-  const ValueStatus status = layout.WhatIf(wmi, {L"SET", nullptr, objectPath, shown});
+  const ValueStatus status =
+      layout.WhatIf(wmi, {L"SET", nullptr, objectPath, shown, ReadOnlyAmong(wmi, services, object, shown)});
   if (status.Failed()) return ReportFailure(layout, status.message, status.hr);
   return 0;
 }
@@ -99,10 +122,16 @@ int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& lay
     PrintInfo(layout, L"INFO: Set new value, start\r\n");
   }
 
+  TypedValue number;
+  if (ConvertPropertyNumber(layout, key, cimType, settings.argArguments, number) != 0) return 1;
   // No change to WMI that nobody would see.
   if (layout.OutputLost(true)) return 1;
-  value = Variant::FromString(settings.argArguments.c_str());
-  hr = wmi.Put(object, key, value.get());
+  hr = number.value.type() != VT_EMPTY ? PutTypedValue(wmi, object, number) : E_FAIL;
+  // Wine's result objects take strings only; WMI converts a string itself.
+  if (FAILED(hr)) {
+    value = Variant::FromString(settings.argArguments.c_str());
+    hr = wmi.Put(object, key, value.get());
+  }
   if (FAILED(hr)) {
     PrintError(layout, L"ERROR: Failed to put value as [%ls]. Error code = 0x%x\r\n", key, static_cast<unsigned>(hr));
     return 1;

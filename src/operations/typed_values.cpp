@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cwctype>
 #include <limits>
 #include <string>
 #include <utility>
@@ -84,6 +85,11 @@ bool ParseDecimal(const std::string& text, Whole& whole) {
     whole.magnitude = whole.magnitude * 10 + digit;
   }
   return true;
+}
+
+bool IsDecimal(const std::string& text) {
+  const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+  return text.size() > digits && text.find_first_not_of("0123456789", digits) == std::string::npos;
 }
 
 // A JSON number that is whole: 5, 5.0 and 5e0 are, 5.5 is not. A real is
@@ -313,6 +319,62 @@ class Converter {
     return false;
   }
 
+  // Converts the text of one positional value for what `declared` says, by
+  // the ranges named values have; prints why not and returns false when it
+  // does not fit. Left to WMI, a uint32 above 2147483647 would be refused on
+  // Windows, which reads the string as the VT_I4 a uint32 travels as.
+  bool ConvertText(const std::wstring& text, const Declared& declared, Variant& documented, Variant& exact) {
+    const CIMTYPE type = declared.type;
+    if ((type & CIM_FLAG_ARRAY) || type == CIM_OBJECT) {
+      PrintError(layout_, L"ERROR: %ls takes %ls: give it with /params:.\r\n", declared.name.c_str(),
+                 declared.typeText.c_str());
+      return false;
+    }
+    IntegerRange range{};
+    if (RangeOf(type, range)) {
+      std::string digits;
+      Whole whole;
+      if (!ToUtf8(text, digits)) return NotOfType(declared, text);
+      // Digits too many for 64 bits are a number still, only out of range.
+      if (!ParseDecimal(digits, whole)) return IsDecimal(digits) ? TextOutOfRange(declared, text) : NotOfType(declared, text);
+      if (!InRange(whole, range)) return TextOutOfRange(declared, text);
+      IntegerVariants(type, whole, documented, exact);
+      return true;
+    }
+    switch (type) {
+      case CIM_REAL32:
+      case CIM_REAL64: {
+        wchar_t* end = nullptr;
+        const double real = text.empty() || iswspace(text[0]) ? 0.0 : std::wcstod(text.c_str(), &end);
+        if (end == nullptr || *end != L'\0' || !std::isfinite(real)) return NotOfType(declared, text);
+        if (type == CIM_REAL64) {
+          documented = Scalar(VT_R8);
+          documented.get().dblVal = real;
+          return true;
+        }
+        if (!std::isfinite(static_cast<float>(real))) return TextOutOfRange(declared, text);
+        documented = Scalar(VT_R4);
+        documented.get().fltVal = static_cast<float>(real);
+        return true;
+      }
+      case CIM_BOOLEAN: {
+        const bool isTrue = SameName(text, L"true") || text == L"1";
+        if (!isTrue && !SameName(text, L"false") && text != L"0") return NotOfType(declared, text);
+        documented = Scalar(VT_BOOL);
+        documented.get().boolVal = isTrue ? VARIANT_TRUE : VARIANT_FALSE;
+        return true;
+      }
+      case CIM_CHAR16:
+        if (text.size() != 1) return TextOutOfRange(declared, L"\"" + text + L"\"");
+        documented = Scalar(VT_I2);
+        documented.get().iVal = static_cast<SHORT>(text[0]);
+        return true;
+      default:  // string, datetime, reference
+        documented = StringOf(text);
+        return true;
+    }
+  }
+
  private:
   static Variant Copy(const Variant& from) {
     Variant to;
@@ -323,6 +385,18 @@ class Converter {
   bool WrongType(const Declared& declared, const std::wstring& shownName, const Json& value) {
     PrintError(layout_, L"ERROR: %ls takes %ls, not %ls.\r\n", shownName.c_str(), declared.typeText.c_str(),
                JsonKind(value));
+    return false;
+  }
+
+  bool NotOfType(const Declared& declared, const std::wstring& text) {
+    PrintError(layout_, L"ERROR: %ls takes %ls, not \"%ls\".\r\n", declared.name.c_str(), declared.typeText.c_str(),
+               text.c_str());
+    return false;
+  }
+
+  bool TextOutOfRange(const Declared& declared, const std::wstring& text) {
+    PrintError(layout_, L"ERROR: %ls takes %ls; %ls is out of its range.\r\n", declared.name.c_str(),
+               declared.typeText.c_str(), text.c_str());
     return false;
   }
 
@@ -509,5 +583,67 @@ int PutNamedValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
       return 1;
     }
   }
+  return 0;
+}
+
+int ConvertPositionalValues(WmiAccess& wmi, Layout& layout, const std::vector<std::wstring>& values,
+                            const WmiObject& target, const wchar_t* method, std::vector<TypedValue>& converted) {
+  converted.clear();
+  std::vector<std::wstring> names;
+  if (target) {
+    SafeArray list;
+    HRESULT hr = wmi.GetNames(target, WBEM_FLAG_NONSYSTEM_ONLY, list);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method parameter names. Error code = 0x%x\r\n", hr);
+    hr = ReadNameList(wmi, list, names);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
+  }
+  // A value must never land in the wrong parameter.
+  if (values.size() > names.size()) {
+    PrintError(layout, L"ERROR: Method %ls takes %d input parameters, %d values given.\r\n", method,
+               static_cast<int>(names.size()), static_cast<int>(values.size()));
+    return 1;
+  }
+  const WmiServices none;
+  Converter converter(wmi, layout, none);
+  for (size_t i = 0; i < values.size(); ++i) {
+    Declared declared;
+    bool found = false;
+    const HRESULT hr = converter.Find(target, names[i], declared, found);
+    if (FAILED(hr) || !found) {
+      converter.ReportReadFailed(FAILED(hr) ? hr : static_cast<HRESULT>(WBEM_E_NOT_FOUND));
+      return 1;
+    }
+    TypedValue value;
+    value.name = declared.name;
+    value.json = values[i];
+    if (!converter.ConvertText(values[i], declared, value.value, value.exact)) return 1;
+    converted.push_back(std::move(value));
+  }
+  return 0;
+}
+
+HRESULT PutTypedValue(WmiAccess& wmi, const WmiObject& target, const TypedValue& value) {
+  HRESULT hr = wmi.Put(target, value.name.c_str(), value.value.get());
+  if (hr == static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH) && value.exact.type() != VT_EMPTY) {
+    hr = wmi.Put(target, value.name.c_str(), value.exact.get());
+  }
+  return hr;
+}
+
+int ConvertPropertyNumber(Layout& layout, const std::wstring& name, CIMTYPE type, const std::wstring& text,
+                          TypedValue& value) {
+  value = TypedValue{};
+  IntegerRange range{};
+  std::string digits;
+  Whole whole;
+  if (!RangeOf(type, range) || !ToUtf8(text, digits) || !ParseDecimal(digits, whole)) return 0;
+  if (!InRange(whole, range)) {
+    PrintError(layout, L"ERROR: %ls takes %ls; %ls is out of its range.\r\n", name.c_str(), CimTypeText(type, L"").c_str(),
+               text.c_str());
+    return 1;
+  }
+  value.name = name;
+  value.json = text;
+  IntegerVariants(type, whole, value.value, value.exact);
   return 0;
 }

@@ -40,3 +40,23 @@ int ConvertNamedValues(WmiAccess& wmi, Layout& layout, const WmiServices& servic
 // answer counts. Prints the first failure and returns 1.
 int PutNamedValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiObject& target,
                    const std::vector<TypedValue>& values);
+
+// The positional values of /args:, each converted by the CIM type its
+// in-parameter declares, the parameters taken in the order GetNames gives
+// them. `target` may be empty for a method without input parameters. On the
+// first value that does not fit, or more values than parameters, prints why
+// and returns 1: nothing has been Put then.
+int ConvertPositionalValues(WmiAccess& wmi, Layout& layout, const std::vector<std::wstring>& values,
+                            const WmiObject& target, const wchar_t* method, std::vector<TypedValue>& converted);
+
+// Puts one converted value, once more as its exact type when WMI calls the
+// documented one a type mismatch; only the last answer counts.
+HRESULT PutTypedValue(WmiAccess& wmi, const WmiObject& target, const TypedValue& value);
+
+// SET's one value for an integer property: a decimal number is converted by
+// the property's CIM type into `value`, as a method's values are. Returns 1
+// with the refusal printed when it is out of that type's range; leaves
+// `value` empty, for the text to go as it is, when the property is not an
+// integer or the text not a number.
+int ConvertPropertyNumber(Layout& layout, const std::wstring& name, CIMTYPE type, const std::wstring& text,
+                          TypedValue& value);

@@ -88,6 +88,7 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
     return 0;
   }
 
+  if (settings.argFUNC == Operation::CALL && RefuseStaticMethodOfQuery(wmi, settings, layout, services) != 0) return 1;
   WmiEnumerator results;
   hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);

@@ -37,6 +37,10 @@ int BlanketEnumerator(WmiAccess& wmi, Layout& layout, const WmiEnumerator& resul
 // success, 1 on failure; none of them releases the object it is given.
 int CallMethodOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
                        const WmiObject& object);
+// A static method belongs to its class: called on each result of a query it
+// would run once per result, or, on a class without instances, not at all.
+// Returns 1 with the refusal printed when the method of a query's CALL is one.
+int RefuseStaticMethodOfQuery(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services);
 // CALL of a static method, once, on the class named by /class:.
 int CallMethodOnClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services);
 int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,

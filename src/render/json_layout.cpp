@@ -80,6 +80,11 @@ class JsonLayout final : public Layout {
     }
     line_ += L",\"Path\":";
     AppendJsonString(preview.path, line_);
+    const std::wstring note = ReadOnlyNote(preview);
+    if (!note.empty()) {
+      line_ += L",\"Note\":";
+      AppendJsonString(note, line_);
+    }
     line_ += preview.method != nullptr ? L",\"In\":{" : L",\"Set\":{";
     bool first = true;
     for (const ShownValue& shown : preview.values) {

@@ -18,6 +18,15 @@ std::unique_ptr<Layout> MakeMachineLayout(const RunSettings& settings, OutputSin
   return MakeListLayout(settings, sink, node);
 }
 
+std::wstring Layout::ReadOnlyNote(const Preview& preview) {
+  std::wstring note;
+  for (const std::wstring& name : preview.readOnly) {
+    if (!note.empty()) note += L"; ";
+    note += name + L" is read-only on Windows: the write will likely be refused";
+  }
+  return note;
+}
+
 namespace {
 
 void PrintThrough(Layout& layout, void (Layout::*write)(std::wstring_view), const wchar_t* format, va_list args) {

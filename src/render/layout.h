@@ -59,7 +59,12 @@ class Layout {
     const wchar_t* method;     // CALL only
     const wchar_t* path;       // the object's __PATH, or the class called
     std::vector<ShownValue> values;
+    // SET only: the properties given that the class does not declare
+    // writable, which Windows will likely refuse to write.
+    std::vector<std::wstring> readOnly = {};
   };
+  // What a preview says of its read-only properties, or nothing.
+  static std::wstring ReadOnlyNote(const Preview& preview);
   virtual ValueStatus WhatIf(WmiAccess& wmi, const Preview& preview) = 0;
 
   // What /describe read of a class, as one object of the run.

@@ -46,7 +46,12 @@ class TextLayout : public Layout {
     if (preview.method != nullptr) {
       Print(sink_, L"WHATIF: %ls would run %ls on %ls\r\n", preview.operation, preview.method, preview.path);
     } else {
-      Print(sink_, L"WHATIF: %ls would write %ls\r\n", preview.operation, preview.path);
+      const std::wstring note = ReadOnlyNote(preview);
+      if (note.empty()) {
+        Print(sink_, L"WHATIF: %ls would write %ls\r\n", preview.operation, preview.path);
+      } else {
+        Print(sink_, L"WHATIF: %ls would write %ls (%ls)\r\n", preview.operation, preview.path, note.c_str());
+      }
     }
     return {};
   }
@@ -202,6 +207,10 @@ class CsvLayout final : public TextLayout {
     BeginObject();
     headerLine_ = preview.method != nullptr ? L"WhatIf,Method,Path" : L"WhatIf,Path";
     dataLine_ = preview.operation;
+    // In the field that says what would be done, so that the columns stay
+    // those of the header.
+    const std::wstring note = ReadOnlyNote(preview);
+    if (!note.empty()) dataLine_ += L" (" + note + L")";
     if (preview.method != nullptr) {
       dataLine_ += L',';
       dataLine_ += preview.method;

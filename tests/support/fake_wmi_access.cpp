@@ -542,8 +542,10 @@ HRESULT FakeWmiAccess::Put(const WmiObject& object, const wchar_t* name, const V
   const VARTYPE type = StorageType(property->cimType);
   if (value.vt == VT_NULL || (value.vt & VT_ARRAY) || value.vt == VT_UNKNOWN) {
     stored = Copy(value);
-  } else if ((property->cimType & ~CIM_FLAG_ARRAY) == CIM_UINT32 && value.vt != VT_I4) {
-    // A uint32 is converted by its own range and kept in a VT_I4's bits.
+  } else if ((property->cimType & ~CIM_FLAG_ARRAY) == CIM_UINT32 && value.vt != VT_I4 && value.vt != VT_BSTR) {
+    // A uint32 given as a number is taken by its own range and kept in a
+    // VT_I4's bits. A string is read as the VT_I4 it travels as, below: past
+    // 2147483647 it does not fit, and Windows refuses it.
     if (FAILED(VariantChangeType(stored.put(), const_cast<VARIANT*>(&value), 0, VT_UI4))) {
       return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
     }
