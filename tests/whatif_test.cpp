@@ -2,10 +2,13 @@
 // change never does, and each object says what it would have been.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/fake_wmi_access.h"
+#include "support/json_lines.h"
 #include "support/run_capture.h"
 #include "support/values.h"
 
@@ -26,6 +29,22 @@ void AddDisks(FakeWmiAccess& wmi) {
   FakeMethod& create = wmi.AddMethod(L"Win32_Process", L"Create");
   create.inputs.Add(L"CommandLine", NullValue()).Add(L"CurrentDirectory", NullValue());
   create.qualifiers.emplace_back(L"static", BoolValue(true));
+  FakeMethod& mark = wmi.AddMethod(L"Win32_LogicalDisk", L"Mark");
+  mark.inputs.Add(L"Letter", NullValue(), CIM_CHAR16).Add(L"Startup", NullValue(), CIM_OBJECT);
+  mark.inputs.Qualify(L"Startup", L"CIMTYPE", StringValue(L"object:Win32_ProcessStartup"));
+  wmi.AddClass(L"Win32_ProcessStartup").Add(L"ShowWindow", NullValue(), CIM_UINT16);
+}
+
+// The class as Windows declares it: every property has its CIMTYPE, and only
+// VolumeName may be written.
+void DeclareDiskClass(FakeWmiAccess& wmi) {
+  wmi.AddClass(L"Win32_LogicalDisk")
+      .Add(L"VolumeName", NullValue())
+      .Qualify(L"VolumeName", L"CIMTYPE", StringValue(L"string"))
+      .Qualify(L"VolumeName", L"write", BoolValue(true))
+      .Add(L"Quota", NullValue(), CIM_UINT32)
+      .Qualify(L"Quota", L"CIMTYPE", StringValue(L"uint32"))
+      .Qualify(L"Quota", L"read", BoolValue(true));
 }
 
 // Nothing reached WMI that would change it, on any machine of the run.
@@ -50,13 +69,52 @@ TEST(WhatIf, PreviewsOrRefusesEveryObjectInEveryLayoutAndChangesNothing) {
     std::wstring output;
     std::vector<std::wstring> machines = {};
     int exitCode = 0;
+    bool declared = true;  // the class carries its qualifiers, as on Windows
+    std::pair<WmiOp, int> failAt = {WmiOp::Count, 0};
   };
+  const std::wstring quotaNote = L"Quota is read-only on Windows: the write will likely be refused";
+  const std::wstring jsonRunFailed = L"{\"error\":\"Failed to run root\\\\cimv2\\\\select * from win32_logicaldisk\"}\r\n";
   const std::wstring runFailed = L"ERROR: Failed to run root\\cimv2\\select * from win32_logicaldisk\r\n";
   const Case cases[] = {
       {{kDisks, L"/set:VolumeName", L"/args:New"}, Banner() + L"\r\n" + setC + L"\r\n" + setD + L"\r\n"},
       {{kDisks, L"/set:", L"/params:{\"VolumeName\":\"New\",\"Quota\":4294967295}"},
-       Banner() + L"\r\nVolumeName=New\r\nQuota=4294967295\r\nWHATIF: SET would write " + kPathC +
-           L"\r\n\r\nVolumeName=New\r\nQuota=4294967295\r\nWHATIF: SET would write " + kPathD + L"\r\n\r\n"},
+       Banner() + L"\r\nVolumeName=New\r\nQuota=4294967295\r\nWHATIF: SET would write " + kPathC + L" (" + quotaNote +
+           L")\r\n\r\nVolumeName=New\r\nQuota=4294967295\r\nWHATIF: SET would write " + kPathD + L" (" + quotaNote +
+           L")\r\n\r\n"},
+      // A WMI that keeps no qualifiers, as Wine's, says nothing of them.
+      {{kDisks, L"/set:Quota", L"/args:7"},
+       Banner() + L"\r\nQuota=7\r\nWHATIF: SET would write " + kPathC + L"\r\n\r\nQuota=7\r\nWHATIF: SET would write " +
+           kPathD + L"\r\n\r\n",
+       {}, 0, false},
+      {{kDisks, L"/set:Quota", L"/args:7", L"/format:csv", L"/node:a"},
+       Banner() + L"Node,WhatIf,Path,Quota\r\na,SET (" + quotaNote + L")," + kPathC + L",7\r\na,SET (" + quotaNote + L")," +
+           kPathD + L",7\r\n",
+       {L"a"}},
+      {{kDisks, L"/set:Quota", L"/args:7", L"/format:json"},
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"SET\",\"Path\":\"" + jsonPathC + L"\",\"Note\":\"" + quotaNote +
+           L"\",\"Set\":{\"Quota\":7}}\r\n"
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"SET\",\"Path\":\"" + jsonPathC.substr(0, jsonPathC.size() - 4) +
+           L"D:\\\"\",\"Note\":\"" + quotaNote + L"\",\"Set\":{\"Quota\":7}}\r\n"},
+      // In JSON each in-parameter by its CIM type: a uint32 all 32 bits, a
+      // char16 as its character.
+      {{kDisks, L"/call:Chkdsk", L"/args:true,4294967295", L"/format:json"},
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"CALL\",\"Method\":\"Chkdsk\",\"Path\":\"" + jsonPathC +
+           L"\",\"In\":{\"FixErrors\":true,\"Passes\":4294967295}}\r\n"
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"CALL\",\"Method\":\"Chkdsk\",\"Path\":\"" +
+           jsonPathC.substr(0, jsonPathC.size() - 4) + L"D:\\\"\",\"In\":{\"FixErrors\":true,\"Passes\":4294967295}}\r\n"},
+      {{kDisks, L"/call:Mark", L"/args:D", L"/format:json"},
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"CALL\",\"Method\":\"Mark\",\"Path\":\"" + jsonPathC +
+           L"\",\"In\":{\"Letter\":\"D\",\"Startup\":null}}\r\n"
+       L"{\"Node\":\"LOCALHOST\",\"WhatIf\":\"CALL\",\"Method\":\"Mark\",\"Path\":\"" +
+           jsonPathC.substr(0, jsonPathC.size() - 4) + L"D:\\\"\",\"In\":{\"Letter\":\"D\",\"Startup\":null}}\r\n"},
+      // A value that cannot be read fails the preview, and every line still
+      // parses.
+      {{kDisks, L"/call:Mark", L"/params:{\"Letter\":\"D\",\"Startup\":{\"ShowWindow\":0}}", L"/format:json"},
+       L"{\"error\":\"Failed to read embedded object. Error code = 0x80041001\"}\r\n" + jsonRunFailed,
+       {},
+       1,
+       true,
+       {WmiOp::EmbeddedObject, 1}},
       {{kDisks, L"/set:VolumeName", L"/args:New", L"/format:csv"},
        Banner() + L"Node,WhatIf,Path,VolumeName\r\nLOCALHOST,SET," + kPathC + L",New\r\nLOCALHOST,SET," + kPathD +
            L",New\r\n"},
@@ -92,11 +150,18 @@ TEST(WhatIf, PreviewsOrRefusesEveryObjectInEveryLayoutAndChangesNothing) {
   for (const Case& c : cases) {
     FakeWmiAccess wmi;
     AddDisks(wmi);
+    if (c.declared) DeclareDiskClass(wmi);
+    if (c.failAt.second > 0) wmi.FailAt(c.failAt.first, c.failAt.second, WBEM_E_FAILED);
     std::vector<std::wstring> arguments = c.arguments;
     arguments.push_back(L"/whatif");
     const RunResult run = RunTollix(wmi, arguments);
     EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
     EXPECT_EQ(run.output, c.output);
+    if (run.output.rfind(L"{", 0) == 0) {
+      // Every line parses, the failures' too.
+      const size_t lines = static_cast<size_t>(std::count(run.output.begin(), run.output.end(), L'\n'));
+      EXPECT_EQ(ParseJsonLines(run.output).size(), lines) << run.output;
+    }
     ExpectNothingChanged(wmi, c.machines);
   }
 }

@@ -24,7 +24,7 @@ VARTYPE StorageType(CIMTYPE cimType) {
   switch (cimType & ~CIM_FLAG_ARRAY) {
     case CIM_SINT8: case CIM_UINT16: case CIM_SINT32: case CIM_UINT32: return VT_I4;
     case CIM_UINT8: return VT_UI1;
-    case CIM_SINT16: return VT_I2;
+    case CIM_SINT16: case CIM_CHAR16: return VT_I2;
     case CIM_BOOLEAN: return VT_BOOL;
     case CIM_REAL32: return VT_R4;
     case CIM_REAL64: return VT_R8;
