@@ -86,6 +86,11 @@ TEST(Credentials, ReachTheRemoteNamesAndNotThisMachineWithEveryProxyEncrypted) {
       EXPECT_EQ(machine.enumeratorUnknownBlanketsAs, remote ? std::vector<std::wstring>{c.identity}
                                                             : std::vector<std::wstring>{})
           << name;
+      // The IUnknown itself, not the interface proxy once more.
+      const std::vector<std::wstring> remoteInterfaces = {L"IWbemServices", L"IUnknown of IWbemServices",
+                                                          L"IEnumWbemClassObject", L"IUnknown of IEnumWbemClassObject"};
+      const std::vector<std::wstring> localInterfaces = {L"IWbemServices", L"IEnumWbemClassObject"};
+      EXPECT_EQ(machine.blanketsSetOn, remote ? remoteInterfaces : localInterfaces) << name;
       for (const ProxyBlanketArguments& blanket : {machine.proxyBlanket, machine.enumeratorBlankets.at(0)}) {
         EXPECT_EQ(blanket.authenticationService, static_cast<DWORD>(RPC_C_AUTHN_DEFAULT));
         EXPECT_EQ(blanket.authorizationService, static_cast<DWORD>(RPC_C_AUTHZ_DEFAULT));
@@ -106,6 +111,25 @@ TEST(Credentials, ReachTheRemoteNamesAndNotThisMachineWithEveryProxyEncrypted) {
   EXPECT_TRUE(wmi.enumeratorBlankets.empty());
   EXPECT_EQ(wmi.connectedAs, L"own account");
   EXPECT_EQ(wmi.Calls(WmiOp::SetServicesUnknownBlanket) + wmi.Calls(WmiOp::SetEnumeratorUnknownBlanket), 0);
+}
+
+// An IUnknown left without the blanket would go out as the caller at its
+// last Release: a machine where it cannot be set fails, and alone.
+TEST(Credentials, AnUnknownThatTakesNoBlanketFailsItsMachine) {
+  for (const WmiOp op : {WmiOp::QueryUnknown, WmiOp::SetServicesUnknownBlanket, WmiOp::SetEnumeratorUnknownBlanket}) {
+    SCOPED_TRACE(WmiOpName(op));
+    FakeWmiAccess wmi;
+    AddThings(wmi);
+    wmi.Machine(L"pc1").FailAt(op, 1, E_ACCESSDENIED);
+    const RunResult run = RunTollix(wmi, {kQuery, L"/node:pc1,pc2", L"/user:CORP\\admin", L"/password:pw"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find(L"ERROR: Failed to set proxy blanket. Error code = 0x80070005\r\n"), std::wstring::npos)
+        << run.output;
+    EXPECT_EQ(run.output.substr(run.output.size() - 29), L"ERROR: 1 of 2 nodes failed.\r\n");
+    EXPECT_EQ(wmi.Machine(L"pc1").Calls(WmiOp::Next), 0);
+    EXPECT_EQ(wmi.Machine(L"pc1").LiveHandles(), 0);
+    EXPECT_GT(wmi.Machine(L"pc2").Calls(WmiOp::Next), 0);
+  }
 }
 
 TEST(Credentials, RefusalsAndTheTraceNeverShowThePassword) {

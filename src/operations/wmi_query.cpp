@@ -35,6 +35,15 @@ bool BlanketsTheUnknown(const MachineConnection* machine) {
   return machine != nullptr && machine->credentials.user != nullptr;
 }
 
+// The proxy's own IUnknown gets the proxy's blanket.
+template <class Proxy>
+HRESULT BlanketTheUnknown(WmiAccess& wmi, const Proxy& proxy, const ProxyBlanketArguments& blanket) {
+  WmiUnknown unknown;
+  HRESULT hr = wmi.QueryUnknown(proxy, unknown);
+  if (SUCCEEDED(hr)) hr = wmi.SetUnknownBlanket(unknown, blanket);
+  return hr;
+}
+
 }  // namespace
 
 int ConnectToNamespace(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
@@ -52,7 +61,7 @@ int ConnectToNamespace(WmiAccess& wmi, const RunSettings& settings, Layout& layo
 
   const ProxyBlanketArguments blanket = machine ? machine->blanket : kProxyBlanket;
   hr = wmi.SetProxyBlanket(services, blanket);
-  if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = wmi.SetServicesUnknownBlanket(services, blanket);
+  if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = BlanketTheUnknown(wmi, services, blanket);
   if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
   return 0;
 }
@@ -60,7 +69,7 @@ int ConnectToNamespace(WmiAccess& wmi, const RunSettings& settings, Layout& layo
 int BlanketEnumerator(WmiAccess& wmi, Layout& layout, const WmiEnumerator& results, const MachineConnection* machine) {
   if (!machine) return 0;
   HRESULT hr = wmi.SetEnumeratorBlanket(results, machine->blanket);
-  if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = wmi.SetEnumeratorUnknownBlanket(results, machine->blanket);
+  if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = BlanketTheUnknown(wmi, results, machine->blanket);
   if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);
   return 0;
 }

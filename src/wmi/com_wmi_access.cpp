@@ -97,13 +97,6 @@ HRESULT SetBlanket(IUnknown* proxy, const ProxyBlanketArguments& arguments) {
                            arguments.identity, arguments.capabilities);
 }
 
-HRESULT SetUnknownBlanket(IUnknown* proxy, const ProxyBlanketArguments& arguments) {
-  ComPtr<IUnknown> unknown;
-  const HRESULT hr = proxy->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown.GetAddressOf()));
-  if (FAILED(hr)) return hr;
-  return SetBlanket(unknown.Get(), arguments);
-}
-
 }  // namespace
 
 HRESULT ComWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
@@ -114,13 +107,31 @@ HRESULT ComWmiAccess::SetEnumeratorBlanket(const WmiEnumerator& results, const P
   return SetBlanket(Raw(results), arguments);
 }
 
-HRESULT ComWmiAccess::SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
-  return SetUnknownBlanket(Raw(services), arguments);
+namespace {
+
+HRESULT UnknownOf(IUnknown* proxy, void*& unknown) {
+  unknown = nullptr;
+  return proxy->QueryInterface(IID_IUnknown, &unknown);
 }
 
-HRESULT ComWmiAccess::SetEnumeratorUnknownBlanket(const WmiEnumerator& results,
-                                                  const ProxyBlanketArguments& arguments) {
-  return SetUnknownBlanket(Raw(results), arguments);
+}  // namespace
+
+HRESULT ComWmiAccess::QueryUnknown(const WmiServices& services, WmiUnknown& unknown) {
+  void* raw = nullptr;
+  const HRESULT hr = UnknownOf(Raw(services), raw);
+  unknown = MakeHandle<WmiUnknown>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::QueryUnknown(const WmiEnumerator& results, WmiUnknown& unknown) {
+  void* raw = nullptr;
+  const HRESULT hr = UnknownOf(Raw(results), raw);
+  unknown = MakeHandle<WmiUnknown>(raw);
+  return hr;
+}
+
+HRESULT ComWmiAccess::SetUnknownBlanket(const WmiUnknown& unknown, const ProxyBlanketArguments& arguments) {
+  return SetBlanket(reinterpret_cast<IUnknown*>(unknown.get()), arguments);
 }
 
 HRESULT ComWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,

@@ -12,8 +12,9 @@ class ComWmiAccess final : public WmiAccess {
                         LONG flags, ULONG timeoutMs, WmiServices& services) override;
   HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
   HRESULT SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
-  HRESULT SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
-  HRESULT SetEnumeratorUnknownBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
+  HRESULT QueryUnknown(const WmiServices& services, WmiUnknown& unknown) override;
+  HRESULT QueryUnknown(const WmiEnumerator& results, WmiUnknown& unknown) override;
+  HRESULT SetUnknownBlanket(const WmiUnknown& unknown, const ProxyBlanketArguments& arguments) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                     WmiEnumerator& results) override;
   HRESULT ExecNotificationQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,

@@ -23,11 +23,14 @@ struct WmiLocatorTag;
 struct WmiServicesTag;
 struct WmiEnumeratorTag;
 struct WmiObjectTag;
+struct WmiUnknownTag;
 using WmiLocator = std::unique_ptr<WmiLocatorTag, WmiHandleRelease>;
 using WmiServices = std::unique_ptr<WmiServicesTag, WmiHandleRelease>;
 using WmiEnumerator = std::unique_ptr<WmiEnumeratorTag, WmiHandleRelease>;
 // A class definition, a result object, or a method's parameter object.
 using WmiObject = std::unique_ptr<WmiObjectTag, WmiHandleRelease>;
+// The IUnknown of a proxy, which takes a blanket of its own.
+using WmiUnknown = std::unique_ptr<WmiUnknownTag, WmiHandleRelease>;
 
 // The arguments of CoInitializeSecurity that the caller chooses; the rest
 // are null.
@@ -80,10 +83,11 @@ class WmiAccess {
   // With an account of the caller's choosing, a proxy's IUnknown takes the
   // same blanket as the proxy: it is what the proxy's last Release goes
   // through, which would otherwise go out as the caller, fail, and leave the
-  // remote object behind.
-  virtual HRESULT SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) = 0;
-  virtual HRESULT SetEnumeratorUnknownBlanket(const WmiEnumerator& results,
-                                              const ProxyBlanketArguments& arguments) = 0;
+  // remote object behind. QueryUnknown hands out that IUnknown
+  // (QueryInterface), SetUnknownBlanket sets its blanket.
+  virtual HRESULT QueryUnknown(const WmiServices& services, WmiUnknown& unknown) = 0;
+  virtual HRESULT QueryUnknown(const WmiEnumerator& results, WmiUnknown& unknown) = 0;
+  virtual HRESULT SetUnknownBlanket(const WmiUnknown& unknown, const ProxyBlanketArguments& arguments) = 0;
   virtual HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                             WmiEnumerator& results) = 0;
   // An event query: its enumerator hands out each event as it comes, and

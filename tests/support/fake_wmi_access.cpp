@@ -16,7 +16,7 @@ const wchar_t* const kOpNames[] = {
     L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject",
     L"PropertyQualifier", L"BeginMethodEnumeration", L"NextMethod", L"EndMethodEnumeration", L"MethodQualifier",
     L"ObjectValue", L"SetEnumeratorBlanket", L"SetServicesUnknownBlanket", L"SetEnumeratorUnknownBlanket",
-    L"ExecNotificationQuery"};
+    L"ExecNotificationQuery", L"QueryUnknown"};
 static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
 
 // The VARIANT type WMI uses for a property of this CIM type.
@@ -194,6 +194,8 @@ struct FakeWmiAccess::Node {
   // Class definitions: the method enumeration under way, if any.
   bool enumeratingMethods = false;
   size_t nextMethod = 0;
+  // The IUnknown of a proxy: which one.
+  const wchar_t* unknownOf = nullptr;
 };
 
 FakeWmiAccess::FakeWmiAccess() = default;
@@ -387,6 +389,7 @@ HRESULT FakeWmiAccess::SetProxyBlanket(const WmiServices& services, const ProxyB
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::SetProxyBlanket, hr)) return hr;
   NodeOf(services.get());
+  blanketsSetOn.push_back(kServicesInterface);
   return S_OK;
 }
 
@@ -397,25 +400,46 @@ HRESULT FakeWmiAccess::SetEnumeratorBlanket(const WmiEnumerator& results, const 
   NodeOf(results.get()).identity = arguments.identity;
   enumeratorBlankets.push_back(arguments);
   enumeratorBlanketsAs.push_back(IdentityText(arguments.identity, connectedPassword_.c_str()));
+  blanketsSetOn.push_back(kEnumeratorInterface);
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) {
+HRESULT FakeWmiAccess::QueryUnknown(const WmiServices& services, WmiUnknown& unknown) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
-  if (ShouldFail(WmiOp::SetServicesUnknownBlanket, hr)) return hr;
+  if (ShouldFail(WmiOp::QueryUnknown, hr)) return hr;
   NodeOf(services.get());
-  servicesUnknownBlanketAs = IdentityText(arguments.identity);
+  auto node = std::make_unique<Node>();
+  node->unknownOf = kServicesInterface;
+  unknown = Hand<WmiUnknown>(std::move(node));
   return S_OK;
 }
 
-HRESULT FakeWmiAccess::SetEnumeratorUnknownBlanket(const WmiEnumerator& results,
-                                                   const ProxyBlanketArguments& arguments) {
+HRESULT FakeWmiAccess::QueryUnknown(const WmiEnumerator& results, WmiUnknown& unknown) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
-  if (ShouldFail(WmiOp::SetEnumeratorUnknownBlanket, hr)) return hr;
+  if (ShouldFail(WmiOp::QueryUnknown, hr)) return hr;
   NodeOf(results.get());
-  enumeratorUnknownBlanketsAs.push_back(IdentityText(arguments.identity));
+  auto node = std::make_unique<Node>();
+  node->unknownOf = kEnumeratorInterface;
+  unknown = Hand<WmiUnknown>(std::move(node));
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::SetUnknownBlanket(const WmiUnknown& unknown, const ProxyBlanketArguments& arguments) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  const Node& node = NodeOf(unknown.get());
+  // A proxy given where its IUnknown belongs is no IUnknown.
+  if (node.unknownOf == nullptr) return E_NOINTERFACE;
+  const bool ofServices = node.unknownOf == kServicesInterface;
+  HRESULT hr = S_OK;
+  if (ShouldFail(ofServices ? WmiOp::SetServicesUnknownBlanket : WmiOp::SetEnumeratorUnknownBlanket, hr)) return hr;
+  if (ofServices) {
+    servicesUnknownBlanketAs = IdentityText(arguments.identity);
+  } else {
+    enumeratorUnknownBlanketsAs.push_back(IdentityText(arguments.identity));
+  }
+  blanketsSetOn.push_back(std::wstring(L"IUnknown of ") + node.unknownOf);
   return S_OK;
 }
 

@@ -22,8 +22,11 @@ enum class WmiOp {
   GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
   ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, PropertyQualifier, BeginMethodEnumeration,
   NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, SetEnumeratorBlanket, SetServicesUnknownBlanket,
-  SetEnumeratorUnknownBlanket, ExecNotificationQuery, Count
+  SetEnumeratorUnknownBlanket, ExecNotificationQuery, QueryUnknown, Count
 };
+// The interfaces a blanket is set on, as blanketsSetOn names them.
+inline constexpr wchar_t kServicesInterface[] = L"IWbemServices";
+inline constexpr wchar_t kEnumeratorInterface[] = L"IEnumWbemClassObject";
 const wchar_t* WmiOpName(WmiOp op);
 // What a blanket's identity says, the password left out. Given the password
 // its connection was made with, the text also says whether the identity's
@@ -159,6 +162,9 @@ class FakeWmiAccess final : public WmiAccess {
   // enumerator, as the text above gives them.
   std::wstring servicesUnknownBlanketAs;
   std::vector<std::wstring> enumeratorUnknownBlanketsAs;
+  // Every interface a blanket was set on, in order: "IWbemServices",
+  // "IEnumWbemClassObject", or "IUnknown of " either.
+  std::vector<std::wstring> blanketsSetOn;
   std::wstring queryLanguage;
   LONG queryFlags = -1;
   std::wstring notificationQueryLanguage;
@@ -181,8 +187,9 @@ class FakeWmiAccess final : public WmiAccess {
                         LONG flags, ULONG timeoutMs, WmiServices& services) override;
   HRESULT SetProxyBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
   HRESULT SetEnumeratorBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
-  HRESULT SetServicesUnknownBlanket(const WmiServices& services, const ProxyBlanketArguments& arguments) override;
-  HRESULT SetEnumeratorUnknownBlanket(const WmiEnumerator& results, const ProxyBlanketArguments& arguments) override;
+  HRESULT QueryUnknown(const WmiServices& services, WmiUnknown& unknown) override;
+  HRESULT QueryUnknown(const WmiEnumerator& results, WmiUnknown& unknown) override;
+  HRESULT SetUnknownBlanket(const WmiUnknown& unknown, const ProxyBlanketArguments& arguments) override;
   HRESULT ExecQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query, LONG flags,
                     WmiEnumerator& results) override;
   HRESULT ExecNotificationQuery(const WmiServices& services, const wchar_t* language, const wchar_t* query,
