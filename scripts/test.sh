@@ -64,7 +64,7 @@ for preset in mingw mingw-hardened mingw-clang; do
   while [ ${#long} -lt 340 ]; do long=$long/$(printf 'd%.0s' {1..60}); done
   mkdir -p "$long"
   cp "$TOLLIX_ROOT/build/$preset/Tollix.exe" "$long/"
-  output=$(wine "$long/Tollix.exe" "/wql:select name from win32_bios" 2>/dev/null || true)
+  output=$("$TOLLIX_ROOT/tests/support/wine_launch.sh" wine "$long/Tollix.exe" "/wql:select name from win32_bios" || true)
   banner=${output%%$'\r'*}
   rm -rf "$deep"
   expected="Tollix.exe $(sed -n 's/^project(Tollix VERSION \([0-9.]*\).*/\1/p' "$TOLLIX_ROOT/CMakeLists.txt")"
@@ -73,38 +73,6 @@ for preset in mingw mingw-hardened mingw-clang; do
     exit 1
   fi
   echo "Long install path: the banner reads '$banner'" >&2
-
-  # Asked on a console, the password is read without echo. A pseudo-terminal
-  # is a console to Wine; no Windows test program can make one.
-  prompt=$( (sleep 3; printf 'pty-s3cret\r') | timeout 120 script -qec \
-    "wine '$TOLLIX_ROOT/build/$preset/Tollix.exe' '/wql:select name from win32_bios' /node:. '/user:CORP\\admin'" \
-    /dev/null 2>/dev/null | tr -d '\r' || true)
-  if [[ "$prompt" != *"Password for CORP\admin:"* || "$prompt" == *pty-s3cret* || "$prompt" != *"Node=."* ]]; then
-    echo "FAILED: the password prompt on a console: $prompt" >&2
-    exit 1
-  fi
-  echo "Console: the password was asked for and not echoed" >&2
-
-  # A node run counts its machines on a console on standard error, and leaves
-  # standard output what it is without one: the run to a file under a
-  # pseudo-terminal writes the same bytes as with standard error a file. With
-  # standard output the console too, the results alone are shown.
-  runs=$(mktemp -d)
-  run="wine '$TOLLIX_ROOT/build/$preset/Tollix.exe' '/wql:select name from win32_bios' /node:.,localhost,."
-  console=$(timeout 120 script -qec "$run > '$runs/console.txt'" /dev/null 2>/dev/null || true)
-  both=$(timeout 120 script -qec "$run" /dev/null 2>/dev/null || true)
-  eval "$run" >"$runs/file.txt" 2>"$runs/file.err" || true
-  last=${console##*3/3 machines done, 0 failed}
-  if [[ "$console" != *"0/3 machines done, 0 failed"* || "$last" == "$console" ]] ||
-     [[ "$last" != *$'\r'* || ( "$last" != *$'\e[K'* && "$last" != *"                            "* ) ]] ||
-     ! cmp -s "$runs/console.txt" "$runs/file.txt" || [ ! -s "$runs/file.txt" ] ||
-     grep -q "machines done" "$runs/file.txt" "$runs/file.err" || [[ "$both" == *"machines done"* || "$both" != *"Node=localhost"* ]]; then
-    echo "FAILED: the progress of a node run on a console: $(printf '%q' "$console")" >&2
-    diff "$runs/console.txt" "$runs/file.txt" >&2 || true
-    exit 1
-  fi
-  rm -rf "$runs"
-  echo "Console: a node run showed its progress on standard error and left standard output as it is" >&2
 done
 
 # The release package: built twice, from copies of this tree in two folders,
@@ -128,5 +96,6 @@ for built in build/release/Tollix.exe "dist/$(basename "$(head -n 1 "$copies/one
 done
 echo "Release: the same bytes from two folders ($(tail -n 1 "$copies/one.out"))" >&2
 TOLLIX_EXE=$(winepath -w "$copies/one/build/release/Tollix.exe") \
-  wine "$TOLLIX_ROOT/build/mingw/tollix_end_to_end_tests.exe" --gtest_brief=1 >&2
+  "$TOLLIX_ROOT/tests/support/wine_launch.sh" wine "$TOLLIX_ROOT/build/mingw/tollix_end_to_end_tests.exe" \
+  --gtest_brief=1 >&2
 rm -rf "$copies"

@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# console_test.sh TOLLIX_EXE SCRIPT WINE...: Tollix on a real console. Under
+# `script`, Wine takes the pseudo-terminal for a console, which no Windows
+# test program can give its child: this is the only check of which handle the
+# progress line is written to, whether standard error is taken for a console,
+# whether a console on standard output turns the line off, and of the
+# password read from the console without echo. Wine and its prefix
+# (WINEPREFIX) are the environment's.
+set -u
+tollix=$1
+script=$2
+shift 2
+wine=("$@")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The commands `script` runs are quoted for bash.
+export SHELL=/bin/bash
+
+# The first program that touches a window starts Wine's desktop process, which
+# stays and keeps that program's output handles open: not the pseudo-terminal.
+"${wine[@]}" "$tollix" /? </dev/null >/dev/null 2>&1 || true
+
+passed=0
+failed=0
+problems=()
+details=()
+expect() {
+  local what=$1
+  shift
+  "$@" || problems+=("$what")
+}
+verdict() {
+  if [ ${#problems[@]} -eq 0 ]; then
+    echo "ok: $1"
+    passed=$((passed + 1))
+  else
+    echo "FAILED: $1: $(printf '%s; ' "${problems[@]}")"
+    printf '%s\n' "${details[@]}"
+    failed=$((failed + 1))
+  fi
+  problems=()
+  details=()
+}
+contains() { [[ "$1" == *"$2"* ]]; }
+lacks() { [[ "$1" != *"$2"* ]]; }
+no_count() { ! grep -q "machines done" "$@"; }
+no_prompt() { ! grep -q -e "Password for" -e pty-s3cret "$@"; }
+# What follows the last count: back to the line's start, then blanks, which
+# Wine turns into an erase to the end of the line.
+erased() { [[ "$1" == *$'\r'* && ( "$1" == *$'\e[K'* || "$1" == *"                            "* ) ]]; }
+
+# launch RUN OUTPUT...: calls RUN, which leaves what the program wrote in the
+# OUTPUT files. On a loaded machine Wine now and then fails to start a program
+# at all; a run whose output lacks the program's first words (the password
+# prompt, or the banner) was not Tollix's, and is made once more.
+launch() {
+  local run=$1
+  shift
+  "$run"
+  if ! grep -qa -e "Password for " -e "Tollix.exe " "$@"; then
+    echo "Wine did not start the program ($run): launched once more"
+    "$run"
+  fi
+}
+
+command_line() { printf '%q ' "${wine[@]}" "$tollix" "$@"; }
+
+# The password is asked on the console, whatever standard output is, and
+# typed once the prompt is up: typed before Wine has the console, it would be
+# echoed by the terminal itself.
+password_run() {
+  rm -f "$work/keys"
+  mkfifo "$work/keys"
+  timeout 240 "$script" -qec \
+    "$(command_line '/wql:select name from win32_bios' /node:. '/user:CORP\admin') >$(printf %q "$work/password.out")" \
+    /dev/null <"$work/keys" >"$work/password.pty" 2>/dev/null &
+  local run=$!
+  exec 3>"$work/keys"
+  local deadline=$((SECONDS + 120))
+  until grep -qa "Password for" "$work/password.pty" || [ $SECONDS -gt $deadline ] || ! kill -0 $run 2>/dev/null; do
+    sleep 0.2
+  done
+  sleep 1
+  (printf 'pty-s3cret\r' >&3) 2>/dev/null
+  exec 3>&-
+  wait $run
+}
+launch password_run "$work/password.pty" "$work/password.out"
+shown=$(tr -d '\r' <"$work/password.pty")
+results=$(<"$work/password.out")
+details=("  the console showed: $(printf '%q' "$shown")" "  standard output: $(printf '%q' "$results")")
+expect "no prompt on the console" contains "$shown" 'Password for CORP\admin:'
+expect "the password echoed" lacks "$shown" pty-s3cret
+expect "the prompt or the password among the results" no_prompt "$work/password.out"
+expect "no results after the password" contains "$results" "Node=."
+verdict "the password is asked on the console and not echoed"
+
+# A node run with a machine failing midway. Its results are the same bytes
+# whether standard error is a console or a file.
+nodes=/node:.,nosuch,localhost
+file_run() {
+  eval "$(command_line '/wql:select name from win32_bios' "$nodes")" >"$work/file.out" 2>"$work/file.err"
+  file_status=$?
+}
+stderr_console_run() {
+  timeout 240 "$script" -qec "$(command_line '/wql:select name from win32_bios' "$nodes") >$(printf %q "$work/console.out")" \
+    /dev/null </dev/null >"$work/console.pty" 2>/dev/null
+  console_status=$?
+}
+both_console_run() {
+  timeout 240 "$script" -qec "$(command_line '/wql:select name from win32_bios' "$nodes")" \
+    /dev/null </dev/null >"$work/both.pty" 2>/dev/null
+}
+launch file_run "$work/file.out"
+launch stderr_console_run "$work/console.out"
+launch both_console_run "$work/both.pty"
+
+console=$(<"$work/console.pty")
+last=${console##*3/3 machines done, 1 failed}
+details=("  the console showed: $(printf '%q' "$console")"
+         "  $(diff "$work/console.out" "$work/file.out" 2>&1 | head -n 20)")
+expect "no first count" contains "$console" "0/3 machines done, 0 failed"
+expect "no last count" contains "$console" "3/3 machines done, 1 failed"
+expect "the line not erased at the end" erased "$last"
+expect "standard output not the bytes it is with standard error a file" cmp -s "$work/console.out" "$work/file.out"
+expect "the exit code not the one with standard error a file" [ "$console_status" = "$file_status" ]
+expect "no results" grep -q "Node=localhost" "$work/console.out"
+expect "a count in the results or on standard error as a file" no_count "$work/file.out" "$work/file.err"
+verdict "with standard error a console and standard output a file, the count is on the console and the results unchanged"
+
+both=$(<"$work/both.pty")
+details=("  the console showed: $(printf '%q' "$both")")
+expect "a count among the results" lacks "$both" "machines done"
+expect "no results" contains "$both" "Node=localhost"
+expect "the failing machine not reported" contains "$both" "1 of 3 nodes failed"
+verdict "with standard output the console too, the results alone are shown"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
