@@ -8,12 +8,15 @@
 class StopRequest {
  public:
   virtual ~StopRequest() = default;
-  // Called once a run begins that stops on request: only then does the
-  // product take Ctrl+C from the console, so every other run still ends on
-  // it at once, as it always has.
+  // Called once a watch's events flow, when nothing but a stop request ends
+  // it: only then does the product take Ctrl+C from the console, so a run
+  // stuck before that (a connection, any other run) still ends on it at
+  // once, as it always has. Each machine of a watch arms it from its own
+  // thread, so it may be called more than once, and at the same time.
   virtual void Arm() {}
   bool Requested() const { return requested_.load(); }
-  void Request() { requested_.store(true); }
+  // True for the request that stopped the run, false for any that came after.
+  bool Request() { return !requested_.exchange(true); }
 
  private:
   std::atomic<bool> requested_{false};

@@ -1,20 +1,25 @@
 #include "cli/console_stop.h"
 
-#include <windows.h>
+#include <atomic>
 
 namespace {
 
-StopRequest* g_armed = nullptr;
+// Read by the console's own thread, and armed from each machine's.
+std::atomic<StopRequest*> g_armed{nullptr};
 
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-  if (g_armed == nullptr) return FALSE;
+}  // namespace
+
+BOOL WINAPI ConsoleStopHandler(DWORD event) {
+  StopRequest* const armed = g_armed.load();
+  if (armed == nullptr) return FALSE;
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      g_armed->Request();
-      return TRUE;
+      // A watch that does not end on the first press (WMI not answering
+      // between slices) is ended by the second, as any other run is.
+      return armed->Request() ? TRUE : FALSE;
     case CTRL_CLOSE_EVENT:
-      g_armed->Request();
+      armed->Request();
       // The process ends as soon as this handler returns: waiting here lets
       // the run flush its events and release its enumerator first. Its own
       // exit ends this thread; Windows ends it anyway after a few seconds.
@@ -25,17 +30,15 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   }
 }
 
-}  // namespace
-
 void ConsoleStopRequest::Arm() {
-  if (g_armed != nullptr) return;
-  g_armed = this;
+  StopRequest* unarmed = nullptr;
+  if (!g_armed.compare_exchange_strong(unarmed, this)) return;
   // Without the handler Ctrl+C still ends the run, only without the flush.
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  SetConsoleCtrlHandler(ConsoleStopHandler, TRUE);
 }
 
 ConsoleStopRequest::~ConsoleStopRequest() {
-  if (g_armed != this) return;
-  SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
-  g_armed = nullptr;
+  StopRequest* armed = this;
+  if (!g_armed.compare_exchange_strong(armed, nullptr)) return;
+  SetConsoleCtrlHandler(ConsoleStopHandler, FALSE);
 }

@@ -136,13 +136,12 @@ bool ReadRunLimits(RunSettings& settings, Layout& layout, std::vector<std::wstri
   return !settings.paramsGiven || ReadParams(settings, layout);
 }
 
-// A watch goes on until it is stopped: only now is Ctrl+C taken to mean
-// that, rather than to end the process there and then.
+// A watch goes on until it is stopped. It arms `stop` itself, once its
+// events flow: until then Ctrl+C ends the process there and then.
 int Watch(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& nodes, OutputSink& out,
           Layout& layout, StopRequest* stop) {
   StopRequest never;
   StopRequest& watchStop = stop != nullptr ? *stop : never;
-  watchStop.Arm();
   if (settings.nodeGiven) return WatchOnMachines(wmi, settings, nodes, out, layout, watchStop);
   if (WatchEvents(wmi, settings, layout, settings.argNamespace.c_str(), settings.argWQL.c_str(), watchStop) != 0) {
     PrintError(layout, L"ERROR: Failed to run %ls\\%ls\r\n", settings.argNamespace.c_str(), settings.Target());

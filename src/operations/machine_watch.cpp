@@ -71,7 +71,7 @@ class WatchBlock final : public OutputSink {
 };
 
 int WatchOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring& name, bool local,
-                   SharedOutput& shared, const StopRequest& stop) {
+                   SharedOutput& shared, StopRequest& stop) {
   WatchBlock block(shared);
   const std::unique_ptr<Layout> layout = MakeMachineLayout(settings, block, name);
   const std::wstring nameSpace = L"\\\\" + name + L"\\" + settings.argNamespace;
@@ -88,7 +88,7 @@ int WatchOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstri
 }  // namespace
 
 int WatchOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
-                    OutputSink& out, Layout& runLayout, const StopRequest& stop) {
+                    OutputSink& out, Layout& runLayout, StopRequest& stop) {
   // The banner is out before the first event, whichever machine sends it.
   if (!out.Flush()) return 1;
   if (StartCom(wmi, runLayout, &kRemoteComSecurity) != 0) return 1;

@@ -15,4 +15,4 @@ struct RunSettings;
 // to allow it). Messages of the run as a whole go through `runLayout`.
 // Returns the exit code: 1 when any machine's watch failed.
 int WatchOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
-                    OutputSink& out, Layout& runLayout, const StopRequest& stop);
+                    OutputSink& out, Layout& runLayout, StopRequest& stop);

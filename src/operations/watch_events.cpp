@@ -17,7 +17,7 @@ int ReportQuiet(const RunSettings& settings, Layout& layout) {
 
 // With COM started: everything held here is released before it stops.
 int WatchWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-                        const wchar_t* query, const StopRequest& stop, const MachineConnection* machine) {
+                        const wchar_t* query, StopRequest& stop, const MachineConnection* machine) {
   WmiLocator locator;
   WmiServices services;
   if (ConnectToNamespace(wmi, settings, layout, nameSpace, machine, locator, services) != 0) return 1;
@@ -26,6 +26,10 @@ int WatchWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   if (FAILED(hr)) {
     return ReportFailure(layout, L"ERROR: Failed to execute notification query. Error code = 0x%x\r\n", hr);
   }
+  // From here on only a stop request ends the watch. Until now Ctrl+C has
+  // ended the process, as it does any run: a connection that hangs is not
+  // left to be stopped by slices that never come.
+  stop.Arm();
   if (BlanketEnumerator(wmi, layout, events, machine) != 0) return 1;
 
   const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
@@ -64,7 +68,7 @@ int WatchWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
 }  // namespace
 
 int WatchEvents(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
-                const wchar_t* query, const StopRequest& stop, const MachineConnection* machine) {
+                const wchar_t* query, StopRequest& stop, const MachineConnection* machine) {
   if (StartCom(wmi, layout, machine ? nullptr : &kComSecurity) != 0) return 1;
   const int result = WatchWithComStarted(wmi, settings, layout, nameSpace, query, stop, machine);
   wmi.UninitializeCom();

@@ -28,7 +28,8 @@ inline constexpr LONG kNotificationQueryFlags = WBEM_FLAG_RETURN_IMMEDIATELY | W
 // whether it is to stop: a stop request is met within one slice.
 inline constexpr ULONG kWatchSliceMs = 250;
 
-// A bounded wait for a connection also asks WMI to give up within two minutes.
+// A bounded wait for a connection, and any connection of a watch, also asks
+// WMI to give up within two minutes.
 inline LONG ConnectFlags(bool bounded) { return bounded ? WBEM_FLAG_CONNECT_USE_MAX_WAIT : 0; }
 
 // SET writes the object back whether or not WMI has it already.

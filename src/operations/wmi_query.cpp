@@ -52,8 +52,11 @@ int ConnectToNamespace(WmiAccess& wmi, const RunSettings& settings, Layout& layo
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to create IWbemLocator object. Error code = 0x%x\r\n", hr);
 
   const ConnectCredentials ownAccount;
-  hr = wmi.ConnectServer(locator, nameSpace, machine ? machine->credentials : ownAccount,
-                         ConnectFlags(settings.timeoutSeconds > 0), settings.TimeoutMs(), services);
+  // A watch takes Ctrl+C only once its events flow, so until then nothing
+  // but WMI itself can end a connection that hangs.
+  const bool bounded = settings.timeoutSeconds > 0 || settings.watch != 0;
+  hr = wmi.ConnectServer(locator, nameSpace, machine ? machine->credentials : ownAccount, ConnectFlags(bounded),
+                         settings.TimeoutMs(), services);
   if (hr == static_cast<HRESULT>(WBEM_E_TIMED_OUT) && settings.timeoutSeconds > 0) {
     return ReportTimeout(settings, layout);
   }

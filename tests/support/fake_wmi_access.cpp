@@ -252,6 +252,7 @@ FakeWmiAccess& FakeWmiAccess::Machine(const std::wstring& name) {
     machine->exactIntegerTypes = exactIntegerTypes;
     machine->results_ = results_;
     machine->events_ = events_;
+    machine->eventsEnd_ = eventsEnd_;
     machine->generatedCount_ = generatedCount_;
     machine->generate_ = generate_;
     machine->methods_ = methods_;
@@ -464,6 +465,10 @@ HRESULT FakeWmiAccess::ExecNotificationQuery(const WmiServices& services, const 
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::ExecNotificationQuery, hr)) return hr;
   NodeOf(services.get());
+  // Windows refuses an event query that would block, or whose enumerator
+  // could be rewound.
+  const LONG required = WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY;
+  if ((flags & required) != required) return static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER);
   executedNotificationQuery = query;
   auto node = std::make_unique<Node>();
   node->events = true;
@@ -476,8 +481,9 @@ HRESULT FakeWmiAccess::ExecNotificationQuery(const WmiServices& services, const 
 // other calls through meanwhile.
 HRESULT FakeWmiAccess::NextEvent(Node& enumerator, WmiObject& object, ULONG& returned, ULONG timeoutMs) {
   eventNextTimeouts.push_back(timeoutMs);
-  const ULONGLONG now = GetTickCount64();
   const bool due = enumerator.position < events_.size();
+  if (!due && eventsEnd_) return WBEM_S_FALSE;
+  const ULONGLONG now = GetTickCount64();
   const ULONGLONG dueAt = due ? enumerator.startedAt + events_[enumerator.position].first : 0;
   // A test that waits without limit for an event that never comes would
   // hang: it is given up after 30 seconds.

@@ -108,6 +108,9 @@ class FakeWmiAccess final : public WmiAccess {
   // (in the order added, so at rising times); a Next that no event is due
   // within answers WBEM_S_TIMEDOUT at the end of its timeout.
   void AddEvent(unsigned long atMs, FakeObject event);
+  // Once its last event is handed out, an event enumerator reports its end
+  // (WBEM_S_FALSE, nothing returned) at every Next, without waiting.
+  void EndEvents() { eventsEnd_ = true; }
   // The Nth call (1-based) of `op` fails with `hr` and does nothing else.
   void FailAt(WmiOp op, int nthCall, unsigned long hr);  // an HRESULT or a WBEMSTATUS
   // Every call of `op` takes `ms` first. A ConnectServer or Next whose wait
@@ -237,6 +240,7 @@ class FakeWmiAccess final : public WmiAccess {
 
   std::vector<FakeObject> results_;
   std::vector<std::pair<unsigned long, FakeObject>> events_;
+  bool eventsEnd_ = false;
   size_t generatedCount_ = 0;
   std::function<FakeObject(size_t)> generate_;
   std::map<std::wstring, std::map<std::wstring, FakeMethod>> methods_;  // class -> method -> definition
