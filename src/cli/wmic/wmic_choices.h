@@ -47,6 +47,7 @@ inline constexpr bool kRefuseUnknownListAdverbs = true;
 
 // The messages wmic's sources give no wording for.
 inline constexpr std::wstring_view kMissingClassText = L"Invalid class.";
+inline constexpr std::wstring_view kMissingWhereText = L"Invalid WHERE clause.";
 inline constexpr std::wstring_view kInvalidSetText = L"Invalid SET Expression.";
 inline constexpr std::wstring_view kInvalidCreateText = L"Invalid CREATE Expression.";
 inline constexpr std::wstring_view kInvalidSwitchValueText = L"Invalid Global Switch.";
