@@ -55,7 +55,8 @@ std::wstring Summary(const WmicRequest& r) {
   std::wstring verb = kVerbNames[static_cast<int>(r.verb)];
   if (r.verb == WmicVerb::List) verb += kAdverbNames[static_cast<int>(r.listAdverb)];
   if (r.verb == WmicVerb::Call) verb += L" " + r.method;
-  for (const WmicValue& v : r.values) verb += L" [" + (v.name.empty() ? L"" : v.name + L"=") + v.text + L"]";
+  // Named values as [NAME=value], values by position as (value).
+  for (const WmicValue& v : r.values) verb += v.name.empty() ? L" (" + v.text + L")" : L" [" + v.name + L"=" + v.text + L"]";
   add(verb);
   if (r.switches.format != WmicFormat::Default)
     add(L"format:" + std::wstring(kFormatNames[static_cast<int>(r.switches.format)]));
@@ -111,8 +112,8 @@ TEST(WmicGrammar, CorpusLines) {
        L"GetConfigurationStatus"},
       {L"wmic /node:pc1 /user:dom\\adm /password:p@ss process call create \"cmd.exe /c copy \\\\srv\\c$\\x.exe "
        L"c:\\windows\\temp\"",
-       L"node:pc1 | user:dom\\adm | password:p@ss | alias:PROCESS | call create [cmd.exe /c copy \\\\srv\\c$\\x.exe "
-       L"c:\\windows\\temp] | SELECT * FROM Win32_Process"},
+       L"node:pc1 | user:dom\\adm | password:p@ss | alias:PROCESS | call create (cmd.exe /c copy \\\\srv\\c$\\x.exe "
+       L"c:\\windows\\temp) | SELECT * FROM Win32_Process"},
       {L"wmic path SoftwareLicensingService where __CLASS='SoftwareLicensingService' call InstallProductKey "
        L"ProductKey=\"AAAAA-BBBBB\"",
        L"path:SoftwareLicensingService | call InstallProductKey [ProductKey=AAAAA-BBBBB] | SELECT * FROM "
@@ -179,7 +180,7 @@ TEST(WmicGrammar, CorpusLines) {
       {L"wmic path Win32_DiskDriveToDiskPartition get * /format:csv",
        L"path:Win32_DiskDriveToDiskPartition | get | format:csv | SELECT * FROM Win32_DiskDriveToDiskPartition"},
       {L"wmic /namespace:\\\\root\\default path SystemRestore call CreateRestorePoint \"Before update\", 100, 7",
-       L"ns:root\\default | path:SystemRestore | call CreateRestorePoint [Before update] [100] [7] | SELECT * FROM "
+       L"ns:root\\default | path:SystemRestore | call CreateRestorePoint (Before update) (100) (7) | SELECT * FROM "
        L"SystemRestore"},
       {L"wmic computersystem where name=\"PC\" rename name=\"NEW\"",
        L"alias:COMPUTERSYSTEM | call rename [name=NEW] | SELECT * FROM Win32_ComputerSystem WHERE name=\"PC\""},
@@ -191,7 +192,7 @@ TEST(WmicGrammar, CorpusLines) {
        L"alias:ENVIRONMENT | create [name=TEMP] [variablevalue=NEW] [username=<system>] | SELECT * FROM "
        L"Win32_Environment"},
       {L"wmic process call create \"rundll32.exe \\\"my.dll\\\" Entry\"",
-       L"alias:PROCESS | call create [rundll32.exe \"my.dll\" Entry] | SELECT * FROM Win32_Process"},
+       L"alias:PROCESS | call create (rundll32.exe \"my.dll\" Entry) | SELECT * FROM Win32_Process"},
   });
 }
 
@@ -215,6 +216,8 @@ TEST(WmicGrammar, Quoting) {
       {L"wmic process where name = 'x.exe' get ProcessId",
        L"alias:PROCESS | get | SELECT ProcessId FROM Win32_Process WHERE name = 'x.exe'"},
       // A quoted "get" is a value of the clause, not the verb.
+      {L"wmic process where name = \"get\" get ProcessId",
+       L"alias:PROCESS | get | SELECT ProcessId FROM Win32_Process WHERE name = \"get\""},
       {L"wmic process where (name = \"get\") get ProcessId",
        L"alias:PROCESS | get | SELECT ProcessId FROM Win32_Process WHERE (name = \"get\")"},
       {L"wmic process where (name='a' and (x=1 or y=2)) get Name",
@@ -235,6 +238,8 @@ TEST(WmicGrammar, Quoting) {
       // A key value means itself inside the key WHERE.
       {L"wmic service \"it's\" get Name",
        L"alias:SERVICE | key:it's | get | SELECT Name FROM Win32_Service WHERE Name='it\\'s'"},
+      {L"wmic service \"where\" get Name",
+       L"alias:SERVICE | key:where | get | SELECT Name FROM Win32_Service WHERE Name='where'"},
       {L"wmic datafile C:\\x.txt get Name",
        L"alias:DATAFILE | key:C:\\x.txt | get | SELECT Name FROM CIM_DataFile WHERE Name='C:\\\\x.txt'"},
       {L"wmic process where \"name='caf\u00e9 ^%'\" get Name",
@@ -242,12 +247,17 @@ TEST(WmicGrammar, Quoting) {
       {L"wmic process where \"name='a", L"alias:PROCESS | list | SELECT * FROM Win32_Process WHERE \"name='a"},
       {L"wmic x call m a=1 , b='2 3',\"c\"", L"error: x - Alias not found."},
       {L"wmic path StdRegProv call GetStringValue &H80000002,\"SOFTWARE\\x\",'v'",
-       L"path:StdRegProv | call GetStringValue [&H80000002] [SOFTWARE\\x] [v] | SELECT * FROM StdRegProv"},
+       L"path:StdRegProv | call GetStringValue (&H80000002) (SOFTWARE\\x) (v) | SELECT * FROM StdRegProv"},
       {L"wmic path StdRegProv call SetDWORDValue hDefKey=&H80000001 sSubKeyName=\"a b\" , uValue=3",
        L"path:StdRegProv | call SetDWORDValue [hDefKey=&H80000001] [sSubKeyName=a b] [uValue=3] | SELECT * FROM "
        L"StdRegProv"},
+      {L"wmic process call create notepad.exe C:\\a=b.txt",
+       L"alias:PROCESS | call create (notepad.exe) (C:\\a=b.txt) | SELECT * FROM Win32_Process"},
+      // Quotes escaped inside a quoted value are the value's own.
+      {L"wmic process call create \"\\\"C:\\a b\\x.exe\\\"\"",
+       L"alias:PROCESS | call create (\"C:\\a b\\x.exe\") | SELECT * FROM Win32_Process"},
       {L"wmic process call create \"cmd /c set x=1\"",
-       L"alias:PROCESS | call create [cmd /c set x=1] | SELECT * FROM Win32_Process"},
+       L"alias:PROCESS | call create (cmd /c set x=1) | SELECT * FROM Win32_Process"},
       {L"wmic x call", L"error: x - Alias not found."},
       {L"wmic process call \"create\"", L"alias:PROCESS | call create | SELECT * FROM Win32_Process"},
       {L"wmic process call \"cre ate\"", L"error: Invalid alias verb."},
