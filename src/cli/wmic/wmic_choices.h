@@ -1,0 +1,55 @@
+// Where wmic's behaviour is not known for certain, the behaviour chosen here.
+// Each is one line to change once it has been checked on Windows.
+#pragma once
+
+#include <string_view>
+
+namespace wmic_choices {
+
+// Programs that pass arguments as a list (Python's list2cmdline, Node's
+// execFile, Go's exec.Command) escape a double quote inside a value as \" and
+// double the backslashes before it, as the C runtime reads them. Taken the
+// same way here, so that their command lines mean what they meant.
+inline constexpr bool kBackslashEscapesQuote = true;
+
+// A /namespace: without leading backslashes is taken below root\cimv2, which
+// is where wmic starts.
+inline constexpr std::wstring_view kRelativeNamespaceBase = L"root\\cimv2";
+
+// An alias connects to its own namespace (the rd* aliases to
+// root\cimv2\TerminalServices); /namespace: applies to PATH and CLASS.
+inline constexpr bool kAliasNamespaceWins = true;
+
+// A where clause is one word, or a group in parentheses; a word after it that
+// is not a verb starts a method call (`where name="x" rename name="y"`),
+// unless a verb comes later, in which case the clause was written with spaces
+// and runs up to that verb (`where name = 'x' get ProcessId`).
+inline constexpr bool kWhereRunsToLaterVerb = true;
+
+// A whole where clause in single quotes is unwrapped as one in double quotes
+// is: a quoted string is never a condition of its own.
+inline constexpr bool kUnwrapSingleQuotedWhere = true;
+
+// A key value typed after an alias is put in its PWhere as a WQL string, with
+// ' and \ escaped, so that it always means itself.
+inline constexpr bool kEscapeKeyValue = true;
+
+// A word after the target that is not a verb is a method name: `call WORD`.
+inline constexpr bool kUnknownVerbIsCall = true;
+
+// A named value of call written NAME=\"value\" (the quotes escaped on the way
+// in) loses those quotes too, as NAME="value" does.
+inline constexpr bool kStripEscapedValueQuotes = true;
+
+// `list status`, `list system` and `list writeable` need the alias's own
+// property sets, which are not known: refused.
+inline constexpr bool kRefuseUnknownListAdverbs = true;
+
+// The messages wmic's sources give no wording for.
+inline constexpr std::wstring_view kMissingClassText = L"Invalid class.";
+inline constexpr std::wstring_view kMissingWhereText = L"Invalid WHERE clause.";
+inline constexpr std::wstring_view kInvalidSetText = L"Invalid SET Expression.";
+inline constexpr std::wstring_view kInvalidCreateText = L"Invalid CREATE Expression.";
+inline constexpr std::wstring_view kInvalidSwitchValueText = L"Invalid Global Switch.";
+
+}  // namespace wmic_choices

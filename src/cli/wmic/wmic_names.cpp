@@ -1,0 +1,29 @@
+#include "cli/wmic/wmic_names.h"
+
+namespace {
+
+wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+}  // namespace
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+bool StartsWithName(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+}
+
+bool IsPlainName(std::wstring_view name) {
+  if (name.empty() || (name[0] >= L'0' && name[0] <= L'9')) return false;
+  for (const wchar_t c : name) {
+    const bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+    const bool digit = c >= L'0' && c <= L'9';
+    if (!letter && !digit && c != L'_') return false;
+  }
+  return true;
+}

@@ -1,0 +1,13 @@
+// The values after call METHOD, set and create.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "cli/wmic/wmic_request.h"
+#include "cli/wmic/wmic_words.h"
+
+// Values are separated by blanks or by any of `separators` outside quotes,
+// each NAME=value or, without a plain name before an "=" outside quotes, a
+// value by position.
+std::vector<WmicValue> ReadWmicValues(const std::vector<WmicWord>& words, std::wstring_view separators);
