@@ -295,33 +295,27 @@ TEST(WmicLayouts, ErrorDescriptions) {
   }
 }
 
-// Rows are text, and writing them costs the same per row however many there
-// are: ten times the rows may not take much more than ten times as long.
-TEST(WmicLayouts, ATableStaysLinearInItsRows) {
-  const auto time = [](int rows) {
-    BufferSink out;
-    BufferSink errors;
-    auto layout = MakeWmicLayout(WmicFormat::kTable, out, errors, {L"PC1", false});
-    FakeWmiAccess wmi;
-    const Variant value = StringValue(L"value");
-    LARGE_INTEGER start{}, end{}, frequency{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    for (int i = 0; i < rows; ++i) {
-      layout->BeginObject();
-      layout->Property(wmi, L"A", value.get(), CIM_STRING);
-      layout->Property(wmi, L"B", value.get(), CIM_STRING);
-      layout->EndObject();
-    }
-    layout->Finish();
-    QueryPerformanceCounter(&end);
-    EXPECT_EQ(out.Text().size(), (rows + 1) * std::wstring(L"value  value  \r\n").size() + 2);
-    return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-  };
-  time(2000);  // warm up
-  const double small = time(20000);
-  const double large = time(200000);
-  EXPECT_LT(large, small * 30) << small << " s for 20000 rows, " << large << " s for 200000";
+// Rows are held as text until the widths are known: every row of a large
+// table comes out, padded to the width of the widest. (How its cost grows with
+// the rows is measured in bench/, not asserted here.)
+TEST(WmicLayouts, ALargeTableKeepsEveryRow) {
+  BufferSink out;
+  BufferSink errors;
+  auto layout = MakeWmicLayout(WmicFormat::kTable, out, errors, {L"PC1", false});
+  FakeWmiAccess wmi;
+  const Variant value = StringValue(L"value");
+  const Variant wider = StringValue(L"wider value");
+  constexpr int kRows = 20000;
+  for (int i = 0; i < kRows; ++i) {
+    layout->BeginObject();
+    layout->Property(wmi, L"A", (i == kRows - 1 ? wider : value).get(), CIM_STRING);
+    layout->Property(wmi, L"B", value.get(), CIM_STRING);
+    layout->EndObject();
+  }
+  layout->Finish();
+  const std::wstring row = L"value        value  \r\n";
+  EXPECT_EQ(out.Text().size(), (kRows + 1) * row.size() + 2);
+  EXPECT_EQ(out.Text().substr(row.size(), row.size()), row);
 }
 
 }  // namespace
