@@ -1,0 +1,314 @@
+#include "render/wmic_layouts.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "base/output.h"
+#include "render/class_schema.h"
+#include "render/value_text.h"
+#include "render/wmic_errors.h"
+#include "render/wmic_value_text.h"
+
+namespace {
+
+// Spaces after the longest text of a table column, the header included.
+constexpr size_t kColumnGap = 2;
+
+// Blank lines of the value layout: before each object, and after the last.
+constexpr wchar_t kValueObjectOpening[] = L"\r\n\r\n";
+constexpr wchar_t kValueListClosing[] = L"\r\n\r\n\r\n";
+
+// What CSV prints when a failure left it without a single object. A capture
+// comment shows an empty line and "Node," after the node block; without
+// properties there is nothing more to name.
+constexpr wchar_t kCsvHeaderWithoutObjects[] = L"\r\nNode,\r\n";
+
+constexpr wchar_t kServerProperty[] = L"__SERVER";
+
+bool SameName(const wchar_t* left, const wchar_t* right) {
+  return CompareStringOrdinal(left, -1, right, -1, TRUE) == CSTR_EQUAL;
+}
+
+struct NameOrder {
+  bool operator()(const std::wstring& left, const std::wstring& right) const { return WmicNameLess(left, right); }
+};
+
+// The HRESULT in one of the loop's failure lines, which all end
+// "Error code = 0x%x".
+bool FailureCode(std::wstring_view text, HRESULT& hr) {
+  static constexpr std::wstring_view kCode = L"Error code = 0x";
+  const size_t at = text.rfind(kCode);
+  if (at == std::wstring_view::npos) return false;
+  const std::wstring digits(text.substr(at + kCode.size()));
+  wchar_t* end = nullptr;
+  const unsigned long code = wcstoul(digits.c_str(), &end, 16);
+  if (end == digits.c_str()) return false;
+  hr = static_cast<HRESULT>(code);
+  return true;
+}
+
+class WmicLayoutBase : public WmicLayout {
+ public:
+  WmicLayoutBase(OutputSink& out, OutputSink& errors, WmicLayoutOptions options, WmicValueStyle style)
+      : out_(out), errors_(errors), options_(std::move(options)), style_(style) {}
+
+  // Empty lines are the loop's separators between objects, which each
+  // layout makes in its own way.
+  void Line(std::wstring_view text) override {
+    if (text != L"\r\n") out_.Write(text);
+  }
+
+  void Error(std::wstring_view text) override {
+    HRESULT hr = S_OK;
+    if (FailureCode(text, hr)) {
+      Failure(hr);
+      return;
+    }
+    // A failure without a code, such as a timeout: its own words.
+    std::wstring description(text);
+    if (description.rfind(L"ERROR: ", 0) == 0) description.erase(0, 7);
+    while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r')) {
+      description.pop_back();
+    }
+    failed_ = true;
+    WriteWmicErrorBlock(errors_, options_.node, description);
+  }
+
+  void Failure(HRESULT hr) override {
+    failed_ = true;
+    WriteWmicErrorBlock(errors_, options_.node, WmicErrorDescription(hr));
+  }
+
+  // wmic's /trace went to standard error.
+  void Info(std::wstring_view text) override { errors_.Write(text); }
+
+  ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
+    const bool system = name[0] == L'_' && name[1] == L'_';
+    if (system && SameName(name, kServerProperty) && value.vt == VT_BSTR && value.bstrVal != nullptr) {
+      server_ = value.bstrVal;
+    }
+    if (system && !options_.systemProperties) return {};
+    text_.clear();
+    const HRESULT hr = AppendWmicValueText(wmi, value, cimType, style_, text_);
+    if (FAILED(hr)) return {hr, kArrayReadFailed};
+    Cell(name, text_);
+    return {};
+  }
+
+  void BeginObject() override {
+    server_.clear();
+    StartObject();
+  }
+
+  // What a change read back: one "Name=value" line each.
+  ValueStatus NewValues(WmiAccess& wmi, const std::vector<ShownValue>& values) override {
+    for (const ShownValue& shown : values) {
+      text_.clear();
+      const HRESULT hr = AppendWmicValueText(wmi, *shown.value, shown.cimType, WmicValueStyle::kText, text_);
+      if (FAILED(hr)) return {hr, kArrayReadFailed};
+      out_.Write(std::wstring(shown.name) + L'=' + text_ + L"\r\n");
+    }
+    return {};
+  }
+
+  ValueStatus WhatIf(WmiAccess& wmi, const Preview& preview) override {
+    const ValueStatus status = NewValues(wmi, preview.values);
+    if (status.Failed()) return status;
+    out_.Write(std::wstring(L"WHATIF: ") + preview.operation + L' ' + preview.path + L"\r\n");
+    return {};
+  }
+
+  void Schema(const ClassSchema& schema) override {
+    out_.Write(L"Class=" + schema.className + L"\r\n");
+    for (const SchemaProperty& property : schema.properties) {
+      out_.Write(L"Property=" + property.name + L' ' + property.type + L"\r\n");
+    }
+  }
+
+  void NoOutputParameters() override {}
+  bool OutputLost(bool flush) override { return flush ? !out_.Flush() : out_.Failed(); }
+
+ protected:
+  virtual void StartObject() = 0;
+  virtual void Cell(const wchar_t* name, const std::wstring& text) = 0;
+
+  // Nothing came, and nothing failed.
+  void NoInstances() {
+    if (!failed_) WriteWmicNoInstances(errors_);
+  }
+
+  OutputSink& out_;
+  OutputSink& errors_;
+  const WmicLayoutOptions options_;
+  const WmicValueStyle style_;
+  std::wstring server_;  // the object's __SERVER, when it came
+  bool failed_ = false;
+
+ private:
+  std::wstring text_;
+};
+
+// Every row is held as text until Finish, because a column is as wide as
+// its longest text in any row.
+class TableLayout final : public WmicLayoutBase {
+ public:
+  TableLayout(OutputSink& out, OutputSink& errors, WmicLayoutOptions options)
+      : WmicLayoutBase(out, errors, std::move(options), WmicValueStyle::kText) {}
+
+  void StartObject() override { row_.clear(); }
+
+  void Cell(const wchar_t* name, const std::wstring& text) override {
+    auto found = columnOf_.find(name);
+    if (found == columnOf_.end()) {
+      found = columnOf_.emplace(name, columns_.size()).first;
+      columns_.push_back({name, wcslen(name)});
+    }
+    if (row_.size() <= found->second) row_.resize(found->second + 1);
+    row_[found->second] = text;
+  }
+
+  // Only a whole object widens the columns: one that failed part way is
+  // never shown.
+  void EndObject() override {
+    for (size_t i = 0; i < row_.size(); ++i) columns_[i].width = std::max(columns_[i].width, row_[i].size());
+    rows_.push_back(std::move(row_));
+    row_.clear();
+  }
+
+  void Finish() override {
+    if (rows_.empty()) {
+      NoInstances();
+      return;
+    }
+    // columnOf_ holds the names in wmic's order.
+    std::vector<size_t> order;
+    order.reserve(columns_.size());
+    for (const auto& column : columnOf_) order.push_back(column.second);
+    std::wstring line;
+    for (size_t index : order) Pad(columns_[index].name, columns_[index].width, line);
+    WriteLine(line);
+    for (std::vector<std::wstring>& row : rows_) {
+      for (size_t index : order) Pad(index < row.size() ? row[index] : std::wstring(), columns_[index].width, line);
+      WriteLine(line);
+      // What is out is no longer needed.
+      std::vector<std::wstring>().swap(row);
+    }
+    out_.Write(L"\r\n");
+    rows_.clear();
+  }
+
+ private:
+  struct Column {
+    std::wstring name;
+    size_t width;  // of the longest text, the header included
+  };
+
+  static void Pad(const std::wstring& text, size_t width, std::wstring& line) {
+    line += text;
+    line.append(width + kColumnGap - text.size(), L' ');
+  }
+
+  void WriteLine(std::wstring& line) {
+    line += L"\r\n";
+    out_.Write(line);
+    line.clear();
+  }
+
+  std::vector<Column> columns_;  // in the order first seen
+  std::map<std::wstring, size_t, NameOrder> columnOf_;
+  std::vector<std::vector<std::wstring>> rows_;  // cells by column
+  std::vector<std::wstring> row_;                // the object being read
+};
+
+// An object is held until it is whole, to put its properties in wmic's
+// order; the objects stream.
+class SortedObjectLayout : public WmicLayoutBase {
+ public:
+  using WmicLayoutBase::WmicLayoutBase;
+
+  void StartObject() override { fields_.clear(); }
+  void Cell(const wchar_t* name, const std::wstring& text) override { fields_.emplace_back(name, text); }
+
+ protected:
+  void SortFields() {
+    std::stable_sort(fields_.begin(), fields_.end(),
+                     [](const auto& left, const auto& right) { return WmicNameLess(left.first, right.first); });
+  }
+
+  std::vector<std::pair<std::wstring, std::wstring>> fields_;
+  size_t objects_ = 0;
+};
+
+class ValueLayout final : public SortedObjectLayout {
+ public:
+  ValueLayout(OutputSink& out, OutputSink& errors, WmicLayoutOptions options)
+      : SortedObjectLayout(out, errors, std::move(options), WmicValueStyle::kText) {}
+
+  void EndObject() override {
+    SortFields();
+    std::wstring text = kValueObjectOpening;
+    for (const auto& field : fields_) text += field.first + L'=' + field.second + L"\r\n";
+    out_.Write(text);
+    ++objects_;
+  }
+
+  void Finish() override {
+    if (objects_ == 0) {
+      NoInstances();
+      return;
+    }
+    out_.Write(kValueListClosing);
+  }
+};
+
+class CsvLayout final : public SortedObjectLayout {
+ public:
+  CsvLayout(OutputSink& out, OutputSink& errors, WmicLayoutOptions options)
+      : SortedObjectLayout(out, errors, std::move(options), WmicValueStyle::kCsv) {}
+
+  // The header comes from the first object; the output carries it once,
+  // whatever the number of machines.
+  void EndObject() override {
+    SortFields();
+    if (objects_ == 0) {
+      std::wstring header = L"\r\nNode";
+      for (const auto& field : fields_) header += L',' + field.first;
+      out_.WriteHeader(header + L"\r\n");
+    }
+    std::wstring line = server_.empty() ? options_.node : server_;
+    for (const auto& field : fields_) line += L',' + field.second;
+    out_.Write(line + L"\r\n");
+    ++objects_;
+  }
+
+  void Finish() override {
+    if (objects_ > 0) return;
+    if (failed_) {
+      out_.WriteHeader(kCsvHeaderWithoutObjects);
+    } else {
+      NoInstances();
+    }
+  }
+};
+
+}  // namespace
+
+bool WmicNameLess(const std::wstring& left, const std::wstring& right) {
+  // Ordinal without case: "PNPDeviceID" between "Partitions" and
+  // "PowerManagementCapabilities", as wmic's CSV shows.
+  return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
+                              static_cast<int>(right.size()), TRUE) == CSTR_LESS_THAN;
+}
+
+std::unique_ptr<WmicLayout> MakeWmicLayout(WmicFormat format, OutputSink& out, OutputSink& errors,
+                                           WmicLayoutOptions options) {
+  switch (format) {
+    case WmicFormat::kValue: return std::make_unique<ValueLayout>(out, errors, std::move(options));
+    case WmicFormat::kCsv: return std::make_unique<CsvLayout>(out, errors, std::move(options));
+    case WmicFormat::kTable: break;
+  }
+  return std::make_unique<TableLayout>(out, errors, std::move(options));
+}

@@ -1,0 +1,50 @@
+// The layouts of wmic's output, for scripts written against it: a table, a
+// value list (/value, /format:list) and CSV. Each writes its data to `out`
+// and wmic's messages (node blocks, "No Instance(s) Available.", trace
+// lines) to `errors`, which for wmic is standard error.
+//
+// They take what the query loop gives any layout. The loop's empty separator
+// lines are left out: each layout makes its own blank lines. A failure the
+// loop reports carries its HRESULT in "Error code = 0x..."; it becomes the
+// node block with WMI's text for that code.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "render/layout.h"
+
+class OutputSink;
+
+enum class WmicFormat {
+  kTable,  // get, list, list brief, a bare alias, /format:table, /all
+  kValue,  // /value, /format:list, /format:textvaluelist, list full
+  kCsv,    // /format:csv
+};
+
+class WmicLayout : public Layout {
+ public:
+  // After the last object, or after a failure: writes what was held (the
+  // table needs every row for its widths) and the closing blank lines, or,
+  // when no object came and nothing failed, "No Instance(s) Available.".
+  virtual void Finish() = 0;
+  // A WMI failure on this machine: the node block on `errors`.
+  virtual void Failure(HRESULT hr) = 0;
+};
+
+struct WmicLayoutOptions {
+  // The machine as given, or this machine's name: named by the node block,
+  // and CSV's Node field for an object that does not say its __SERVER.
+  std::wstring node;
+  // Whether "__" properties are columns (the system properties of a list
+  // system); __SERVER always names the CSV node, and is a column only then.
+  bool systemProperties = false;
+};
+
+std::unique_ptr<WmicLayout> MakeWmicLayout(WmicFormat format, OutputSink& out, OutputSink& errors,
+                                           WmicLayoutOptions options);
+
+// Property names in wmic's order: alphabetical, without case.
+bool WmicNameLess(const std::wstring& left, const std::wstring& right);

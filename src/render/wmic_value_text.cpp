@@ -1,0 +1,158 @@
+#include "render/wmic_value_text.h"
+
+#include <charconv>
+
+#include "base/text.h"
+#include "render/value_text.h"
+#include "wmi/wmi_access.h"
+
+namespace {
+
+// What wmic made of a value its stylesheet had no text for. Embedded objects
+// are the only such values a class declares; no capture shows one, so they
+// keep the placeholder Tollix prints elsewhere.
+constexpr wchar_t kEmbeddedObjectText[] = L"!!UNSUPPORTED_CIM_OBJECT!!";
+
+// A reference in CSV: wmic's stylesheet wraps the path in quotes and leaves a
+// comma before the closing one. Scripts that read these files cut on exactly
+// that, so it is kept, stray comma and all.
+constexpr wchar_t kCsvReferenceOpen[] = L"\"";
+constexpr wchar_t kCsvReferenceClose[] = L",\"";
+
+// wmic's CSV went through XML, and "&" came out as "&amp;" (seen in captures).
+// "<" and ">" are assumed to have come out as entities the same way. Text
+// and value layouts show every character as it is.
+void AppendCsvEscaped(const wchar_t* text, std::wstring& out) {
+  for (const wchar_t* p = text; *p != 0; ++p) {
+    switch (*p) {
+      case L'&': out += L"&amp;"; break;
+      case L'<': out += L"&lt;"; break;
+      case L'>': out += L"&gt;"; break;
+      default: out += *p; break;
+    }
+  }
+}
+
+void AppendString(const wchar_t* text, WmicValueStyle style, std::wstring& out) {
+  if (style == WmicValueStyle::kCsv) {
+    AppendCsvEscaped(text, out);
+  } else {
+    out += text;
+  }
+}
+
+template <class Real>
+void AppendReal(Real number, std::wstring& out) {
+  char digits[64];
+  // The shortest text that reads back as the same number, as CIM writes reals.
+  const std::to_chars_result written = std::to_chars(digits, digits + sizeof(digits), number);
+  for (const char* p = digits; p != written.ptr; ++p) out += static_cast<wchar_t>(*p);
+}
+
+// Whether array elements of this CIM type are quoted in the text style:
+// strings, and what CIM carries as strings (dates, references). 64-bit
+// numbers arrive as strings too, but are numbers, so they stay bare.
+bool QuotedInArrays(CIMTYPE base, VARTYPE elementType) {
+  if (elementType != VT_BSTR) return false;
+  switch (base) {
+    case CIM_SINT64:
+    case CIM_UINT64: return false;
+    default: return true;
+  }
+}
+
+// One value, alone or as an element of an array.
+void AppendSingle(const VARIANT& value, CIMTYPE base, WmicValueStyle style, bool element, std::wstring& out) {
+  switch (value.vt) {
+    case VT_EMPTY:
+    case VT_NULL: return;
+    case VT_BOOL: out += value.boolVal ? L"TRUE" : L"FALSE"; return;
+    case VT_R4: AppendReal(value.fltVal, out); return;
+    case VT_R8: AppendReal(value.dblVal, out); return;
+    case VT_UNKNOWN: out += kEmbeddedObjectText; return;
+    case VT_BSTR: {
+      const wchar_t* text = value.bstrVal != nullptr ? value.bstrVal : L"";
+      if (base == CIM_REFERENCE && style == WmicValueStyle::kCsv && !element) {
+        out += kCsvReferenceOpen;
+        AppendCsvEscaped(text, out);
+        out += kCsvReferenceClose;
+        return;
+      }
+      const bool quoted = element && style == WmicValueStyle::kText && QuotedInArrays(base, VT_BSTR);
+      if (quoted) out += L'"';
+      AppendString(text, style, out);
+      if (quoted) out += L'"';
+      return;
+    }
+    case VT_I2:
+      // A char16 is shown as the character it is.
+      if (base == CIM_CHAR16) {
+        const wchar_t character[2] = {static_cast<wchar_t>(value.uiVal), 0};
+        if (character[0] != 0) AppendString(character, style, out);
+        return;
+      }
+      break;
+    default: break;
+  }
+  // Integers: Tollix's own text already reads uint32 out of its VT_I4.
+  FormatValueText(value, out, base);
+}
+
+// The size of one element of an array of `type`, or 0 for a type that is
+// not read.
+size_t ElementSize(VARTYPE type) {
+  switch (type) {
+    case VT_I1:
+    case VT_UI1: return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL: return sizeof(SHORT);
+    case VT_I4:
+    case VT_UI4: return sizeof(LONG);
+    case VT_R4: return sizeof(float);
+    case VT_I8:
+    case VT_UI8: return sizeof(LONGLONG);
+    case VT_R8: return sizeof(double);
+    case VT_BSTR: return sizeof(BSTR);
+    case VT_UNKNOWN: return sizeof(IUnknown*);
+    default: return 0;
+  }
+}
+
+HRESULT AppendArray(WmiAccess& wmi, const VARIANT& value, CIMTYPE base, WmicValueStyle style, std::wstring& out) {
+  const VARTYPE elementType = static_cast<VARTYPE>(value.vt & VT_TYPEMASK);
+  const size_t elementSize = ElementSize(elementType);
+  if ((value.vt & VT_BYREF) || elementSize == 0) {
+    FormatValueText(value, out, 0);  // names the type it cannot read
+    return S_OK;
+  }
+  LONG lower = 0;
+  LONG upper = -1;
+  HRESULT hr = wmi.ArrayLowerBound(value.parray, lower);
+  if (SUCCEEDED(hr)) hr = wmi.ArrayUpperBound(value.parray, upper);
+  if (FAILED(hr)) return hr;
+  const wchar_t separator = style == WmicValueStyle::kCsv ? L';' : L',';
+  out += L'{';
+  for (long long index = lower; index <= upper; ++index) {
+    if (index != lower) out += separator;
+    // The element lands in the holder's own slot, so that a string or an
+    // object read out is freed with it.
+    Variant element;
+    hr = wmi.ArrayElement(value.parray, static_cast<LONG>(index), &element.get().llVal, elementSize);
+    if (FAILED(hr)) return hr;
+    element.get().vt = elementType;
+    AppendSingle(element.get(), base, style, true, out);
+  }
+  out += L'}';
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT AppendWmicValueText(WmiAccess& wmi, const VARIANT& value, CIMTYPE cimType, WmicValueStyle style,
+                            std::wstring& text) {
+  const CIMTYPE base = cimType & ~CIM_FLAG_ARRAY;
+  if (value.vt & VT_ARRAY) return AppendArray(wmi, value, base, style, text);
+  AppendSingle(value, base, style, false, text);
+  return S_OK;
+}
