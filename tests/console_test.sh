@@ -96,19 +96,21 @@ expect "no results after the password" contains "$results" "Node=."
 verdict "the password is asked on the console and not echoed"
 
 # A node run with a machine failing midway. Its results are the same bytes
-# whether standard error is a console or a file.
+# whether standard error is a console or a file. One machine at a time: Wine's
+# WMI is not safe for two queries at once in one process.
 nodes=/node:.,nosuch,localhost
+throttle=/throttle:1
 file_run() {
-  eval "$(command_line '/wql:select name from win32_bios' "$nodes")" >"$work/file.out" 2>"$work/file.err"
+  eval "$(command_line '/wql:select name from win32_bios' "$nodes" "$throttle")" >"$work/file.out" 2>"$work/file.err"
   file_status=$?
 }
 stderr_console_run() {
-  timeout 240 "$script" -qec "$(command_line '/wql:select name from win32_bios' "$nodes") >$(printf %q "$work/console.out")" \
+  timeout 240 "$script" -qec "$(command_line '/wql:select name from win32_bios' "$nodes" "$throttle") >$(printf %q "$work/console.out")" \
     /dev/null </dev/null >"$work/console.pty" 2>/dev/null
   console_status=$?
 }
 both_console_run() {
-  timeout 240 "$script" -qec "$(command_line '/wql:select name from win32_bios' "$nodes")" \
+  timeout 240 "$script" -qec "$(command_line '/wql:select name from win32_bios' "$nodes" "$throttle")" \
     /dev/null </dev/null >"$work/both.pty" 2>/dev/null
 }
 launch file_run "$work/file.out"

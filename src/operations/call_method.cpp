@@ -40,13 +40,7 @@ int PutMethodValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout,
 int PreviewCall(WmiAccess& wmi, Layout& layout, const WmiObject& inParameters, const wchar_t* method,
                 const wchar_t* objectPath) {
   std::vector<std::wstring> names;
-  if (inParameters) {
-    SafeArray list;
-    HRESULT hr = wmi.GetNames(inParameters, WBEM_FLAG_NONSYSTEM_ONLY, list);
-    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method parameter names. Error code = 0x%x\r\n", hr);
-    hr = ReadNameList(wmi, list, names);
-    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
-  }
+  if (ReadParameterNames(wmi, layout, inParameters, names) != 0) return 1;
   std::vector<Variant> values(names.size());
   std::vector<CIMTYPE> types(names.size(), CIM_EMPTY);
   Layout::Preview preview{L"CALL", method, objectPath, {}};

@@ -586,17 +586,22 @@ int PutNamedValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
   return 0;
 }
 
+int ReadParameterNames(WmiAccess& wmi, Layout& layout, const WmiObject& parameters, std::vector<std::wstring>& names) {
+  names.clear();
+  if (!parameters) return 0;
+  SafeArray list;
+  HRESULT hr = wmi.GetNames(parameters, WBEM_FLAG_NONSYSTEM_ONLY, list);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method parameter names. Error code = 0x%x\r\n", hr);
+  hr = ReadNameList(wmi, list, names);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
+  return 0;
+}
+
 int ConvertPositionalValues(WmiAccess& wmi, Layout& layout, const std::vector<std::wstring>& values,
                             const WmiObject& target, const wchar_t* method, std::vector<TypedValue>& converted) {
   converted.clear();
   std::vector<std::wstring> names;
-  if (target) {
-    SafeArray list;
-    HRESULT hr = wmi.GetNames(target, WBEM_FLAG_NONSYSTEM_ONLY, list);
-    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method parameter names. Error code = 0x%x\r\n", hr);
-    hr = ReadNameList(wmi, list, names);
-    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to read array. Error code = 0x%x\r\n", hr);
-  }
+  if (ReadParameterNames(wmi, layout, target, names) != 0) return 1;
   // A value must never land in the wrong parameter.
   if (values.size() > names.size()) {
     PrintError(layout, L"ERROR: Method %ls takes %d input parameters, %d values given.\r\n", method,

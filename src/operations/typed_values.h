@@ -41,6 +41,11 @@ int ConvertNamedValues(WmiAccess& wmi, Layout& layout, const WmiServices& servic
 int PutNamedValues(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiObject& target,
                    const std::vector<TypedValue>& values);
 
+// The names of a method's in-parameters, in the order GetNames gives them;
+// none for a method without them (`parameters` empty). Returns 1 with the
+// failure printed.
+int ReadParameterNames(WmiAccess& wmi, Layout& layout, const WmiObject& parameters, std::vector<std::wstring>& names);
+
 // The positional values of /args:, each converted by the CIM type its
 // in-parameter declares, the parameters taken in the order GetNames gives
 // them. `target` may be empty for a method without input parameters. On the
