@@ -195,3 +195,13 @@ std::wstring RestoreLoneSurrogates(std::wstring text) {
   }
   return out;
 }
+
+bool IsPlainName(std::wstring_view name) {
+  if (name.empty() || (name[0] >= L'0' && name[0] <= L'9')) return false;
+  for (const wchar_t c : name) {
+    const bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+    const bool digit = c >= L'0' && c <= L'9';
+    if (!letter && !digit && c != L'_') return false;
+  }
+  return true;
+}

@@ -13,6 +13,10 @@ void TrimSpaces(std::wstring& text);
 // therefore becomes an empty string, which is still an item.
 std::vector<std::wstring> SplitAtCommas(const std::wstring& text);
 
+// Letters, digits and "_", not starting with a digit: a class, property,
+// method or parameter name, which WQL and a method call take as they are.
+bool IsPlainName(std::wstring_view name);
+
 // Lower-cases the whole text in place the way the platform does.
 void LowerCase(std::wstring& text);
 

@@ -1,6 +1,7 @@
 #include "cli/request_refusals.h"
 
 #include "base/run_settings.h"
+#include "base/text.h"
 #include "cli/scan_arguments.h"
 #include "cli/usage.h"
 #include "render/layout.h"
@@ -81,15 +82,7 @@ const Refusal kRefusals[] = {
 
 }  // namespace
 
-bool IsClassName(const std::wstring& name) {
-  if (name.empty() || (name[0] >= L'0' && name[0] <= L'9')) return false;
-  for (const wchar_t c : name) {
-    const bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-    const bool digit = c >= L'0' && c <= L'9';
-    if (!letter && !digit && c != L'_') return false;
-  }
-  return true;
-}
+bool IsClassName(const std::wstring& name) { return IsPlainName(name); }
 
 bool RequestIsUsable(const RunSettings& settings, Layout& layout, OutputSink& out) {
   if (const wchar_t* key = FindTooLongValue(settings)) {

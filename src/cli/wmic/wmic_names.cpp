@@ -18,12 +18,3 @@ bool StartsWithName(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
 }
 
-bool IsPlainName(std::wstring_view name) {
-  if (name.empty() || (name[0] >= L'0' && name[0] <= L'9')) return false;
-  for (const wchar_t c : name) {
-    const bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-    const bool digit = c >= L'0' && c <= L'9';
-    if (!letter && !digit && c != L'_') return false;
-  }
-  return true;
-}
