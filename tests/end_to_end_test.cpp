@@ -1298,4 +1298,97 @@ TEST(EndToEndWatch, ARefusedEventQueryAndTheRefusalsBeforeTheBanner) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Run as wmic.exe
+
+// A copy of Tollix named wmic.exe in a folder of its own, beside the batch
+// files that call it.
+struct WmicCopy {
+  ScratchDirectory scratch;
+  std::wstring exe;
+
+  WmicCopy() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (GetTempPathW(MAX_PATH + 1, temp) == 0) return;
+    scratch.path = std::wstring(temp) + L"tollix_wmic_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(scratch.path.c_str(), nullptr);
+    exe = scratch.path + L"\\wmic.exe";
+    if (CopyFileW(TollixPath().c_str(), exe.c_str(), FALSE)) scratch.files.push_back(exe);
+  }
+};
+
+std::string ColumnText(const std::string& text, size_t width) {
+  std::string cell = text;
+  cell.append(width + 2 - text.size(), ' ');
+  return cell;
+}
+
+// Read through the pipe of the program's own standard output: single-byte
+// text, every line ending CR CR LF.
+TEST(EndToEndWmic, APipeGetsWmicsTableAndValueListByteForByte) {
+  WmicCopy copy;
+  ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
+  const std::vector<Json> bios = RunJson({L"/wql:select Manufacturer,Name from win32_bios"});
+  ASSERT_EQ(bios.size(), 1u);
+  const std::string manufacturer = bios[0]["Manufacturer"].get<std::string>();
+  const std::string name = bios[0]["Name"].get<std::string>();
+  const size_t first = std::max(manufacturer.size(), std::string("Manufacturer").size());
+  const size_t second = std::max(name.size(), std::string("Name").size());
+
+  const ChildRun table = RunChild(copy.exe, {L"bios", L"get", L"Manufacturer,Name"});
+  EXPECT_EQ(table.failure, "");
+  EXPECT_EQ(table.out, ColumnText("Manufacturer", first) + ColumnText("Name", second) + kLineEnd +
+                           ColumnText(manufacturer, first) + ColumnText(name, second) + kLineEnd + kLineEnd);
+  ExpectOnlyWineNotices(table.err);
+  EXPECT_EQ(table.exitCode, 0u);
+
+  const std::vector<Json> os = RunJson({L"/wql:select Caption from win32_operatingsystem"});
+  ASSERT_EQ(os.size(), 1u);
+  const ChildRun value = RunChild(copy.exe, {L"os", L"get", L"Caption", L"/value"});
+  EXPECT_EQ(value.out, Piped("\n\nCaption=" + os[0]["Caption"].get<std::string>() + "\n\n\n\n"));
+  ExpectOnlyWineNotices(value.err);
+  EXPECT_EQ(value.exitCode, 0u);
+
+  // Failures: on standard error, with a failing exit code.
+  const ChildRun unknown = RunChild(copy.exe, {L"nosuchalias"});
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_NE(unknown.err.find("nosuchalias - Alias not found.\r\r\n"), std::string::npos) << unknown.err;
+  EXPECT_EQ(unknown.exitCode, 44210u);
+}
+
+// A script's own way of reading wmic: `for /f` over `/value`, from the
+// batch file's folder, where cmd finds the copy before any on the PATH.
+TEST(EndToEndWmic, ABatchFileReadsAValueWithForF) {
+  WmicCopy copy;
+  ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
+  const std::vector<Json> bios = RunJson({L"/wql:select Name from win32_bios"});
+  ASSERT_EQ(bios.size(), 1u);
+  const std::wstring batch = copy.scratch.path + L"\\read.bat";
+  {
+    HANDLE file = CreateFileW(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string text =
+        "@echo off\r\n"
+        "cd /d \"%~dp0\"\r\n"
+        "for /f \"tokens=2 delims==\" %%a in ('wmic bios get name /value') do echo [%%a]\r\n"
+        "wmic nosuchalias 2>nul\r\n"
+        "if errorlevel 1 echo failed\r\n"
+        "exit /b 0\r\n";
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    copy.scratch.files.push_back(batch);
+  }
+  wchar_t system[MAX_PATH + 1] = {};
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
+  const ChildRun run = RunChild(std::wstring(system) + L"\\cmd.exe", {L"/c", batch});
+  EXPECT_EQ(run.failure, "");
+  // Under Wine, cmd hands the command a disk file, which gets UTF-16; on
+  // Windows it is a pipe, whose extra CR the value keeps.
+  std::string value = "[";
+  value += bios[0]["Name"].get<std::string>();
+  EXPECT_TRUE(run.out == value + "]\r\nfailed\r\n" || run.out == value + "\r]\r\nfailed\r\n") << run.out;
+  EXPECT_EQ(run.exitCode, 0u);
+}
+
 }  // namespace

@@ -48,7 +48,7 @@ void PrintAll(FakeWmiAccess& wmi, WmicLayout& layout) {
   layout.Finish();
 }
 
-Printed Print(FakeWmiAccess& wmi, WmicFormat format, const std::wstring& node = L"PC1") {
+Printed Print(FakeWmiAccess& wmi, WmicLayoutKind format, const std::wstring& node = L"PC1") {
   BufferSink out;
   BufferSink errors;
   auto layout = MakeWmicLayout(format, out, errors, {node, false});
@@ -57,7 +57,7 @@ Printed Print(FakeWmiAccess& wmi, WmicFormat format, const std::wstring& node = 
 }
 
 // The bytes a script reading the pipe gets.
-std::string PipeBytes(FakeWmiAccess& wmi, WmicFormat format) {
+std::string PipeBytes(FakeWmiAccess& wmi, WmicLayoutKind format) {
   HANDLE reader = nullptr;
   HANDLE writer = nullptr;
   if (!CreatePipe(&reader, &writer, nullptr, 1 << 20)) return "no pipe";
@@ -84,34 +84,34 @@ FakeObject& Add(FakeWmiAccess& wmi, const wchar_t* className) {
 TEST(WmicLayouts, TheCapturedBytesOfEachLayout) {
   struct Case {
     const char* capture;
-    WmicFormat format;
+    WmicLayoutKind format;
     std::function<void(FakeWmiAccess&)> fill;
     std::string bytes;
   };
   const Case cases[] = {
-      {"Qt: diskdrive get SerialNumber", WmicFormat::kTable,
+      {"Qt: diskdrive get SerialNumber", WmicLayoutKind::kTable,
        [](FakeWmiAccess& wmi) {
          Add(wmi, L"Win32_DiskDrive").Add(L"SerialNumber", StringValue(L"20090516388200000"));
          Add(wmi, L"Win32_DiskDrive").Add(L"SerialNumber", StringValue(L"5VEV4RLC"));
        },
        "SerialNumber       \r\r\n20090516388200000  \r\r\n5VEV4RLC           \r\r\n\r\r\n"},
-      {"neofetch: os get Caption", WmicFormat::kTable,
+      {"neofetch: os get Caption", WmicLayoutKind::kTable,
        [](FakeWmiAccess& wmi) {
          Add(wmi, L"Win32_OperatingSystem").Add(L"Caption", StringValue(L"Microsoft Windows 10 Professionnel"));
        },
        "Caption                             \r\r\nMicrosoft Windows 10 Professionnel  \r\r\n\r\r\n"},
-      {"process get ProcessId: the header is the widest", WmicFormat::kTable,
+      {"process get ProcessId: the header is the widest", WmicLayoutKind::kTable,
        [](FakeWmiAccess& wmi) {
          Add(wmi, L"Win32_Process").Add(L"ProcessId", IntegerValue(VT_I4, 0), CIM_UINT32);
          Add(wmi, L"Win32_Process").Add(L"ProcessId", IntegerValue(VT_I4, 123456789), CIM_UINT32);
        },
        "ProcessId  \r\r\n0          \r\r\n123456789  \r\r\n\r\r\n"},
-      {"csproduct get UUID /value", WmicFormat::kValue,
+      {"csproduct get UUID /value", WmicLayoutKind::kValue,
        [](FakeWmiAccess& wmi) {
          Add(wmi, L"Win32_ComputerSystemProduct").Add(L"UUID", StringValue(L"EC20EBD7-8E03-06A8-645F-2D22E5A3BA4B"));
        },
        "\r\r\n\r\r\nUUID=EC20EBD7-8E03-06A8-645F-2D22E5A3BA4B\r\r\n\r\r\n\r\r\n\r\r\n"},
-      {"BenchmarkDotNet: cpu get ... /Format:List, two sockets", WmicFormat::kValue,
+      {"BenchmarkDotNet: cpu get ... /Format:List, two sockets", WmicLayoutKind::kValue,
        [](FakeWmiAccess& wmi) {
          for (int socket = 0; socket < 2; ++socket) {
            Add(wmi, L"Win32_Processor")
@@ -125,7 +125,7 @@ TEST(WmicLayouts, TheCapturedBytesOfEachLayout) {
        "NumberOfLogicalProcessors=16\r\r\n"
        "\r\r\n\r\r\nMaxClockSpeed=3111\r\r\nName=Intel(R) Xeon(R) CPU E5-2687W 0 @ 3.10GHz\r\r\nNumberOfCores=8\r\r\n"
        "NumberOfLogicalProcessors=16\r\r\n\r\r\n\r\r\n\r\r\n"},
-      {"hstwb: diskdrive list /format:csv, the first columns", WmicFormat::kCsv,
+      {"hstwb: diskdrive list /format:csv, the first columns", WmicLayoutKind::kCsv,
        [](FakeWmiAccess& wmi) {
          Add(wmi, L"Win32_DiskDrive")
              .Add(L"__SERVER", StringValue(L"DESKTOP-3LFFCTK"))
@@ -144,7 +144,7 @@ TEST(WmicLayouts, TheCapturedBytesOfEachLayout) {
        "\r\r\nNode,Availability,BytesPerSector,Capabilities,CapabilityDescriptions,CompressionMethod,"
        "ConfigManagerErrorCode,ConfigManagerUserConfig,DefaultBlockSize,Description,DeviceID\r\r\n"
        "DESKTOP-3LFFCTK,,512,{3;4},{Random Access;Supports Writing},,0,FALSE,,Disk drive,\\\\.\\PHYSICALDRIVE3\r\r\n"},
-      {"hstwb: Win32_DiskDriveToDiskPartition get * /format:csv, references", WmicFormat::kCsv,
+      {"hstwb: Win32_DiskDriveToDiskPartition get * /format:csv, references", WmicLayoutKind::kCsv,
        [](FakeWmiAccess& wmi) {
          Add(wmi, L"Win32_DiskDriveToDiskPartition")
              .Add(L"__SERVER", StringValue(L"DESKTOP-3LFFCTK"))
@@ -177,7 +177,7 @@ TEST(WmicLayouts, ColumnsWidthsNullsAndArraysInEachLayout) {
   using Rows = std::vector<std::vector<Property>>;
   struct Case {
     const char* what;
-    WmicFormat format;
+    WmicLayoutKind format;
     Rows rows;
     const wchar_t* out;
   };
@@ -191,31 +191,31 @@ TEST(WmicLayouts, ColumnsWidthsNullsAndArraysInEachLayout) {
   };
   const auto null = [](const wchar_t* name) { return Property{name, [] { return NullValue(); }, CIM_STRING}; };
   const Case cases[] = {
-      {"ordered without case", WmicFormat::kTable, {ordered},
+      {"ordered without case", WmicLayoutKind::kTable, {ordered},
        L"Partitions  PNPDeviceID     PowerManagementCapabilities  \r\n"
        L"2           SCSI\\DISK&VEN_  {1}                          \r\n\r\n"},
-      {"ordered without case", WmicFormat::kCsv, {ordered},
+      {"ordered without case", WmicLayoutKind::kCsv, {ordered},
        L"\r\nNode,Partitions,PNPDeviceID,PowerManagementCapabilities\r\nPC1,2,SCSI\\DISK&amp;VEN_,{1}\r\n"},
-      {"ordered without case", WmicFormat::kValue, {ordered},
+      {"ordered without case", WmicLayoutKind::kValue, {ordered},
        L"\r\n\r\nPartitions=2\r\nPNPDeviceID=SCSI\\DISK&VEN_\r\nPowerManagementCapabilities={1}\r\n\r\n\r\n\r\n"},
       // A value as long as the header, then one past it in a later row.
-      {"widths", WmicFormat::kTable, {{text(L"Id", L"ab"), text(L"B", L"")}, {text(L"Id", L"abc"), text(L"B", L"x")}},
+      {"widths", WmicLayoutKind::kTable, {{text(L"Id", L"ab"), text(L"B", L"")}, {text(L"Id", L"abc"), text(L"B", L"x")}},
        L"B  Id   \r\n   ab   \r\nx  abc  \r\n\r\n"},
-      {"nulls", WmicFormat::kTable, {{null(L"A"), text(L"Bb", L"1")}}, L"A  Bb  \r\n   1   \r\n\r\n"},
-      {"nulls", WmicFormat::kValue, {{null(L"A"), text(L"B", L"1")}}, L"\r\n\r\nA=\r\nB=1\r\n\r\n\r\n\r\n"},
-      {"nulls", WmicFormat::kCsv, {{null(L"A"), null(L"B"), text(L"C", L"1")}}, L"\r\nNode,A,B,C\r\nPC1,,,1\r\n"},
-      {"arrays", WmicFormat::kTable,
+      {"nulls", WmicLayoutKind::kTable, {{null(L"A"), text(L"Bb", L"1")}}, L"A  Bb  \r\n   1   \r\n\r\n"},
+      {"nulls", WmicLayoutKind::kValue, {{null(L"A"), text(L"B", L"1")}}, L"\r\n\r\nA=\r\nB=1\r\n\r\n\r\n\r\n"},
+      {"nulls", WmicLayoutKind::kCsv, {{null(L"A"), null(L"B"), text(L"C", L"1")}}, L"\r\nNode,A,B,C\r\nPC1,,,1\r\n"},
+      {"arrays", WmicLayoutKind::kTable,
        {{{L"S", [] { return StringArray({L"a", L"b"}); }, CIM_STRING | CIM_FLAG_ARRAY},
          {L"N", [] { return IntegerArray(VT_I4, {3, 4}); }, CIM_UINT32 | CIM_FLAG_ARRAY}}},
        L"N      S          \r\n{3,4}  {\"a\",\"b\"}  \r\n\r\n"},
-      {"arrays", WmicFormat::kValue,
+      {"arrays", WmicLayoutKind::kValue,
        {{{L"S", [] { return StringArray({L"a", L"b"}); }, CIM_STRING | CIM_FLAG_ARRAY}}},
        L"\r\n\r\nS={\"a\",\"b\"}\r\n\r\n\r\n\r\n"},
       // A later object with a column the first did not have.
-      {"ragged", WmicFormat::kTable, {{text(L"B", L"1")}, {text(L"A", L"2"), text(L"B", L"3")}},
+      {"ragged", WmicLayoutKind::kTable, {{text(L"B", L"1")}, {text(L"A", L"2"), text(L"B", L"3")}},
        L"A  B  \r\n   1  \r\n2  3  \r\n\r\n"},
       // Without __SERVER, the node as given.
-      {"node", WmicFormat::kCsv, {{text(L"A", L"1")}, {text(L"A", L"2")}}, L"\r\nNode,A\r\nPC1,1\r\nPC1,2\r\n"},
+      {"node", WmicLayoutKind::kCsv, {{text(L"A", L"1")}, {text(L"A", L"2")}}, L"\r\nNode,A\r\nPC1,1\r\nPC1,2\r\n"},
   };
   for (const Case& c : cases) {
     FakeWmiAccess wmi;
@@ -233,7 +233,7 @@ TEST(WmicLayouts, ColumnsWidthsNullsAndArraysInEachLayout) {
 TEST(WmicLayouts, FailuresAndNothingFound) {
   struct Case {
     const char* what;
-    WmicFormat format;
+    WmicLayoutKind format;
     int objects;
     WmiOp failing;
     int nthCall;
@@ -245,19 +245,19 @@ TEST(WmicLayouts, FailuresAndNothingFound) {
   constexpr HRESULT kInvalidClass = static_cast<HRESULT>(WBEM_E_INVALID_CLASS);
   const wchar_t kQueryBlock[] = L"Node - PC1\r\nERROR:\r\nDescription = Invalid query\r\n";
   const Case cases[] = {
-      {"nothing", WmicFormat::kTable, 0, WmiOp::Count, 0, S_OK, L"", L"No Instance(s) Available.\r\n"},
-      {"nothing", WmicFormat::kValue, 0, WmiOp::Count, 0, S_OK, L"", L"No Instance(s) Available.\r\n"},
-      {"nothing", WmicFormat::kCsv, 0, WmiOp::Count, 0, S_OK, L"", L"No Instance(s) Available.\r\n"},
-      {"a bad query at the first Next", WmicFormat::kTable, 2, WmiOp::Next, 1, kInvalidQuery, L"", kQueryBlock},
-      {"a bad query at the first Next", WmicFormat::kCsv, 2, WmiOp::Next, 1, kInvalidQuery, L"\r\nNode,\r\n",
+      {"nothing", WmicLayoutKind::kTable, 0, WmiOp::Count, 0, S_OK, L"", L"No Instance(s) Available.\r\n"},
+      {"nothing", WmicLayoutKind::kValue, 0, WmiOp::Count, 0, S_OK, L"", L"No Instance(s) Available.\r\n"},
+      {"nothing", WmicLayoutKind::kCsv, 0, WmiOp::Count, 0, S_OK, L"", L"No Instance(s) Available.\r\n"},
+      {"a bad query at the first Next", WmicLayoutKind::kTable, 2, WmiOp::Next, 1, kInvalidQuery, L"", kQueryBlock},
+      {"a bad query at the first Next", WmicLayoutKind::kCsv, 2, WmiOp::Next, 1, kInvalidQuery, L"\r\nNode,\r\n",
        kQueryBlock},
       // The second object fails at A, its third property with the system
       // ones: the first is shown whole, the second not at all.
-      {"midway", WmicFormat::kTable, 3, WmiOp::Get, 6, kInvalidClass, L"A   \r\na0  \r\n\r\n",
+      {"midway", WmicLayoutKind::kTable, 3, WmiOp::Get, 6, kInvalidClass, L"A   \r\na0  \r\n\r\n",
        L"Node - PC1\r\nERROR:\r\nDescription = Invalid class\r\n"},
-      {"midway", WmicFormat::kValue, 3, WmiOp::Get, 6, kInvalidClass, L"\r\n\r\nA=a0\r\n\r\n\r\n\r\n",
+      {"midway", WmicLayoutKind::kValue, 3, WmiOp::Get, 6, kInvalidClass, L"\r\n\r\nA=a0\r\n\r\n\r\n\r\n",
        L"Node - PC1\r\nERROR:\r\nDescription = Invalid class\r\n"},
-      {"midway", WmicFormat::kCsv, 3, WmiOp::Get, 6, kInvalidClass, L"\r\nNode,A\r\nPC1,a0\r\n",
+      {"midway", WmicLayoutKind::kCsv, 3, WmiOp::Get, 6, kInvalidClass, L"\r\nNode,A\r\nPC1,a0\r\n",
        L"Node - PC1\r\nERROR:\r\nDescription = Invalid class\r\n"},
   };
   for (const Case& c : cases) {
@@ -301,7 +301,7 @@ TEST(WmicLayouts, ErrorDescriptions) {
 TEST(WmicLayouts, ALargeTableKeepsEveryRow) {
   BufferSink out;
   BufferSink errors;
-  auto layout = MakeWmicLayout(WmicFormat::kTable, out, errors, {L"PC1", false});
+  auto layout = MakeWmicLayout(WmicLayoutKind::kTable, out, errors, {L"PC1", false});
   FakeWmiAccess wmi;
   const Variant value = StringValue(L"value");
   const Variant wider = StringValue(L"wider value");

@@ -303,12 +303,12 @@ bool WmicNameLess(const std::wstring& left, const std::wstring& right) {
                               static_cast<int>(right.size()), TRUE) == CSTR_LESS_THAN;
 }
 
-std::unique_ptr<WmicLayout> MakeWmicLayout(WmicFormat format, OutputSink& out, OutputSink& errors,
+std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out, OutputSink& errors,
                                            WmicLayoutOptions options) {
-  switch (format) {
-    case WmicFormat::kValue: return std::make_unique<ValueLayout>(out, errors, std::move(options));
-    case WmicFormat::kCsv: return std::make_unique<CsvLayout>(out, errors, std::move(options));
-    case WmicFormat::kTable: break;
+  switch (kind) {
+    case WmicLayoutKind::kValue: return std::make_unique<ValueLayout>(out, errors, std::move(options));
+    case WmicLayoutKind::kCsv: return std::make_unique<CsvLayout>(out, errors, std::move(options));
+    case WmicLayoutKind::kTable: break;
   }
   return std::make_unique<TableLayout>(out, errors, std::move(options));
 }

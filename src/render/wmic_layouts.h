@@ -18,7 +18,7 @@
 
 class OutputSink;
 
-enum class WmicFormat {
+enum class WmicLayoutKind {
   kTable,  // get, list, list brief, a bare alias, /format:table, /all
   kValue,  // /value, /format:list, /format:textvaluelist, list full
   kCsv,    // /format:csv
@@ -43,7 +43,7 @@ struct WmicLayoutOptions {
   bool systemProperties = false;
 };
 
-std::unique_ptr<WmicLayout> MakeWmicLayout(WmicFormat format, OutputSink& out, OutputSink& errors,
+std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out, OutputSink& errors,
                                            WmicLayoutOptions options);
 
 // Property names in wmic's order: alphabetical, without case.

@@ -52,4 +52,26 @@ inline constexpr std::wstring_view kInvalidSetText = L"Invalid SET Expression.";
 inline constexpr std::wstring_view kInvalidCreateText = L"Invalid CREATE Expression.";
 inline constexpr std::wstring_view kInvalidSwitchValueText = L"Invalid Global Switch.";
 
+// Exit codes. No source shows what wmic returns. Every failure is positive,
+// so that `if errorlevel 1` sees it; a command line that cannot run (a
+// parser message or a refusal) returns the code scripts have been seen to
+// test for a bad format; a WMI failure, and output that could not be
+// written, return 1. Help and "No Instance(s) Available." are successes.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitCannotRun = 44210;
+
+// A user name on a run on this machine: WMI refuses credentials for a local
+// connection, so the command line is refused before anything runs.
+inline constexpr std::wstring_view kLocalUserText = L"User credentials cannot be used for local connections.";
+// /output: or /append: onto a file that cannot be opened; the system's
+// reason follows.
+inline constexpr std::wstring_view kOutputFileText = L"Cannot open the output file ";
+// No arguments: wmic's own prompt, which this program does not have.
+inline constexpr std::wstring_view kNoPromptText =
+    L"The interactive prompt is not supported: give the command on the command line.";
+// /failfast:on without a time: the bound of each connection and Next, in
+// milliseconds.
+inline constexpr unsigned kFailFastDefaultMilliseconds = 5000;
+
 }  // namespace wmic_choices

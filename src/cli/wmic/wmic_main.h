@@ -1,0 +1,40 @@
+// The program run as wmic.exe: from the raw command line to the exit code.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class OutputSink;
+class WmiAccess;
+
+// Whether a program of this path takes wmic's command line: its base name is
+// wmic.exe, in any case.
+bool IsWmicName(std::wstring_view modulePath);
+
+// Where a wmic run writes. Standard output is opened on first use, in the
+// form the run asks for: wmic's bytes, or Tollix's own JSON Lines.
+class WmicStreams {
+ public:
+  virtual ~WmicStreams() = default;
+  virtual OutputSink& Output(bool json) = 0;
+  virtual OutputSink& Errors() = 0;
+  // /output:FILE or /append:FILE; null, with `error` set, when it cannot be
+  // opened.
+  virtual std::unique_ptr<OutputSink> OpenFile(const std::wstring& path, bool append, DWORD& error) = 0;
+};
+
+// The process's own standard output and error, each in the form its handle
+// asks for.
+std::unique_ptr<WmicStreams> MakeStandardWmicStreams();
+
+// `commandLine` is the whole line, the program's name first, as
+// GetCommandLineW gives it. `thisMachine` names this machine in node blocks
+// and in CSV's Node field when an object does not carry its __SERVER.
+int RunWmicMain(std::wstring_view commandLine, WmiAccess& wmi, WmicStreams& streams,
+                const std::wstring& thisMachine);
+
+// This computer's NetBIOS name, as wmic names it; "localhost" if unknown.
+std::wstring WmicThisMachineName();
