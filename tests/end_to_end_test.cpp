@@ -1051,7 +1051,13 @@ TEST(EndToEndClass, CreateStartsExactlyOneProcessAMachine) {
   EXPECT_EQ(lines[0]["Node"], ".");
   EXPECT_EQ(lines[1]["Node"], "localhost");
   for (const Json& line : lines) EXPECT_EQ(line["ReturnValue"], 0) << line.dump();
-  EXPECT_EQ(SettledLineCount(mark.path.c_str(), before), 2u);
+  // Two processes, one a machine. Their two cmd.exe may append to the mark at
+  // the same moment, and one line can then overwrite the other: the file says
+  // only that no more were started.
+  EXPECT_NE(lines[0]["ProcessId"], lines[1]["ProcessId"]);
+  const size_t marks = SettledLineCount(mark.path.c_str(), before);
+  EXPECT_GE(marks, 1u);
+  EXPECT_LE(marks, 2u);
 }
 
 // A registry root goes as the type the class declares hDefKey: a uint32 on
