@@ -64,6 +64,7 @@ TEST(NodeList, NameListsAndFiles) {
     std::wstring value;
     std::vector<std::wstring> names;
     std::wstring error;  // with %ls for the file's path
+    bool commasInFile = false;
   };
   const Case cases[] = {
       {"", L" a , b,,c ,", {L"a", L"b", L"c"}, L""},
@@ -80,6 +81,11 @@ TEST(NodeList, NameListsAndFiles) {
       {"\\\\VM\r\n", L"", {L"VM"}, L""},
       {"", std::wstring(255, L'n'), {std::wstring(255, L'n')}, L""},
       {"", L"\\\\" + std::wstring(255, L'n'), {std::wstring(255, L'n')}, L""},
+      // wmic's node files: names comma separated on a line too.
+      {"pc1, pc2,\r\n\r\npc3", L"", {L"pc1", L"pc2", L"pc3"}, L"", true},
+      {"pc1,,\r\n , \r\n", L"", {L"pc1"}, L"", true},
+      {"pc1, pc2\r\n", L"", {}, L"ERROR: \"pc1, pc2\" is not a machine name (line 1 of the node file %ls).\r\n"},
+      {"pc1,p c2\r\n", L"", {}, L"ERROR: \"p c2\" is not a machine name (line 1 of the node file %ls).\r\n", true},
   };
   for (const Case& c : cases) {
     const TempFile file(c.fileBytes);
@@ -88,7 +94,7 @@ TEST(NodeList, NameListsAndFiles) {
     const RunSettings settings;
     const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
     std::vector<std::wstring> names;
-    EXPECT_EQ(ReadNodeList(value, *layout, names), c.error.empty()) << value;
+    EXPECT_EQ(ReadNodeList(value, *layout, names, c.commasInFile), c.error.empty()) << value;
     EXPECT_EQ(names, c.names) << value;
     std::wstring error = c.error;
     if (error.find(L"%ls") != std::wstring::npos) error.replace(error.find(L"%ls"), 3, file.path);

@@ -6,12 +6,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/output.h"
 #include "cli/wmic/wmic_choices.h"
 #include "cli/wmic/wmic_main.h"
+#include "render/wmic_errors.h"
 #include "support/fake_wmi_access.h"
 #include "support/values.h"
 
@@ -44,8 +46,24 @@ class TestStreams final : public WmicStreams {
     return std::make_unique<FileSink>(text);
   }
 
+  bool AskPassword(std::wstring& given) override {
+    ++passwordsAsked;
+    if (!password) return false;
+    given = *password;
+    return true;
+  }
+  bool ReadLine(std::wstring& line) override {
+    if (nextLine >= lines.size()) return false;
+    line = lines[nextLine++];
+    return true;
+  }
+
   BufferSink out;
   BufferSink errors;
+  std::optional<std::wstring> password;
+  int passwordsAsked = 0;
+  std::vector<std::wstring> lines;  // typed at the prompt
+  size_t nextLine = 0;
   bool wmicOpened = false;
   bool jsonOpened = false;
   std::map<std::wstring, std::wstring> files;
@@ -150,11 +168,14 @@ TEST(WmicRun, EachReadCommandLineBecomesItsQueryAndPrintsWmicsText) {
       {L"bios get Name /every:5", Nothing, L"", L"", L"", L"/every: is not supported.\r\n", kCannotRun},
       {L"process call terminate", Nothing, L"", L"", L"", L"Only GET and LIST are supported so far.\r\n",
        kCannotRun},
-      {L"process list instance", Nothing, L"", L"", L"", L"LIST INSTANCE is not supported.\r\n", kCannotRun},
+      // Each object's path alone, one a line.
+      {L"bios list instance", TwoBioses, L"SELECT * FROM Win32_BIOS", L"root\\cimv2",
+       L"\\\\PC7\\root\\cimv2:Win32_BIOS=@\r\n\\\\PC7\\root\\cimv2:Win32_BIOS=@\r\n", L"", 0},
+      {L"bios list instance /format:csv", Nothing, L"SELECT * FROM Win32_BIOS", L"root\\cimv2", L"",
+       L"No Instance(s) Available.\r\n", 0},
       {L"/user:admin bios get Name", Nothing, L"", L"", L"",
        L"User credentials cannot be used for local connections.\r\n", kCannotRun},
-      {L"", Nothing, L"", L"", L"",
-       L"The interactive prompt is not supported: give the command on the command line.\r\n", kCannotRun},
+
   };
   for (const RunCase& row : cases) {
     FakeWmiAccess wmi;
@@ -259,6 +280,193 @@ TEST(WmicRun, HelpSucceedsAndAsksNothingOfWmi) {
   RunWmicMain(L"wmic /?", wmi, streams, kThisMachine);
   EXPECT_NE(streams.out.Text().find(L"\r\n  RDTOGGLE              Win32_TerminalServiceSetting (root\\cimv2\\TerminalServices)\r\n"),
             std::wstring::npos);
+}
+
+FakeObject& AddMachineBios(FakeWmiAccess& wmi, const wchar_t* machine, const wchar_t* name) {
+  return wmi.Machine(machine)
+      .AddResult(L"Win32_BIOS", std::wstring(L"\\\\") + machine + L"\\root\\cimv2:Win32_BIOS=@")
+      .Add(L"__SERVER", StringValue(machine))
+      .Add(L"Name", StringValue(name));
+}
+
+// Three machines, the second with the longer name and the third refusing
+// the connection unless told otherwise.
+void ThreeMachines(FakeWmiAccess& wmi) {
+  AddMachineBios(wmi, L"PC1", L"A");
+  AddMachineBios(wmi, L"PC2", L"Longer name");
+  AddMachineBios(wmi, L"PC3", L"C");
+}
+
+void ThirdUnreachable(FakeWmiAccess& wmi) {
+  ThreeMachines(wmi);
+  wmi.Machine(L"PC3").FailAt(WmiOp::ConnectServer, 1, HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
+}
+
+void SecondFailsMidway(FakeWmiAccess& wmi) {
+  ThreeMachines(wmi);
+  AddMachineBios(wmi, L"PC2", L"Never seen");
+  wmi.Machine(L"PC2").FailAt(WmiOp::Next, 2, WBEM_E_FAILED);
+}
+
+void NoneAnswers(FakeWmiAccess& wmi) {
+  for (const wchar_t* machine : {L"PC1", L"PC2"}) {
+    wmi.Machine(machine).FailAt(WmiOp::ConnectServer, 1, E_ACCESSDENIED);
+  }
+}
+
+void NoneHasAny(FakeWmiAccess& wmi) {
+  wmi.Machine(L"PC1");
+  wmi.Machine(L"PC2");
+}
+
+// Each machine's run is Tollix's own machine run; what wmic shows of them
+// comes once every machine is done, in the order of /node:, as one listing.
+TEST(WmicRun, NodesShareOneListingInTheirOrderAndEachFailureIsItsNodeBlock) {
+  const std::string fileBytes = "PC3, PC1\r\nPC2\r\n";
+  wchar_t folder[MAX_PATH + 1] = {};
+  wchar_t fileName[MAX_PATH + 1] = {};
+  ASSERT_NE(GetTempPathW(MAX_PATH + 1, folder), 0u);
+  ASSERT_NE(GetTempFileNameW(folder, L"twn", 0, fileName), 0u);
+  {
+    const HANDLE file = CreateFileW(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, fileBytes.data(), static_cast<DWORD>(fileBytes.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  const std::wstring nodeFile = fileName;
+  // The system's own words, which differ between Windows and Wine.
+  const std::wstring unreachable = L"Node - PC3\r\nERROR:\r\nDescription = " +
+                                   WmicErrorDescription(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) + L"\r\n";
+  const std::wstring denied = L"ERROR:\r\nDescription = " + WmicErrorDescription(E_ACCESSDENIED) + L"\r\n";
+  struct Case {
+    std::wstring arguments;
+    std::function<void(FakeWmiAccess&)> fill;
+    std::wstring out;
+    std::wstring errors;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {L"/node:PC1,PC2,PC3 bios get Name", ThreeMachines,
+       L"Name         \r\nA            \r\nLonger name  \r\nC            \r\n\r\n", L"", 0},
+      {L"/node:\"PC3\",\"PC1\" bios get Name", ThreeMachines, L"Name  \r\nC     \r\nA     \r\n\r\n", L"", 0},
+      {L"/node: PC2 bios get Name /value", ThreeMachines, L"\r\n\r\nName=Longer name\r\n\r\n\r\n\r\n", L"", 0},
+      {L"/node:@" + nodeFile + L" bios get Name /format:csv", ThreeMachines,
+       L"\r\nNode,Name\r\nPC3,C\r\nPC1,A\r\nPC2,Longer name\r\n", L"", 0},
+      {L"/node:PC1,PC2,PC3 bios get Name /format:csv", ThirdUnreachable,
+       L"\r\nNode,Name\r\nPC1,A\r\nPC2,Longer name\r\n", unreachable, 1},
+      {L"/node:PC3,PC1 bios get Name", ThirdUnreachable, L"Name  \r\nA     \r\n\r\n", unreachable, 1},
+      {L"/node:PC1,PC2,PC3 bios get Name /value", SecondFailsMidway,
+       L"\r\n\r\nName=A\r\n\r\n\r\nName=Longer name\r\n\r\n\r\nName=C\r\n\r\n\r\n\r\n",
+       L"Node - PC2\r\nERROR:\r\nDescription = Generic failure\r\n", 1},
+      {L"/node:PC1,PC2 bios get Name /format:csv", NoneAnswers, L"\r\nNode,\r\n",
+       L"Node - PC1\r\n" + denied + L"Node - PC2\r\n" + denied, 1},
+      {L"/node:PC1,PC2 bios get Name", NoneHasAny, L"", L"No Instance(s) Available.\r\n", 0},
+      {L"/node:PC1,PC2 bios list instance", ThreeMachines,
+       L"\\\\PC1\\root\\cimv2:Win32_BIOS=@\r\n\\\\PC2\\root\\cimv2:Win32_BIOS=@\r\n", L"", 0},
+      // Refused before any machine is asked.
+      {L"/node:@C:\\no\\such\\nodes.txt bios get Name", ThreeMachines, L"",
+       L"ERROR: Failed to read the node file C:\\no\\such\\nodes.txt. Error code = 0x80070003\r\n", kCannotRun},
+      {L"/node:PC1,p/c2 bios get Name", ThreeMachines, L"", L"ERROR: \"p/c2\" is not a machine name.\r\n",
+       kCannotRun},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.arguments);
+    FakeWmiAccess wmi;
+    row.fill(wmi);
+    TestStreams streams;
+    EXPECT_EQ(RunWmicMain(L"wmic " + row.arguments, wmi, streams, kThisMachine), row.exitCode);
+    EXPECT_EQ(streams.out.Text(), row.out);
+    EXPECT_EQ(streams.errors.Text(), row.errors);
+    if (row.exitCode == kCannotRun) {
+      EXPECT_EQ(wmi.Calls(WmiOp::InitializeCom), 0);
+    }
+  }
+  DeleteFileW(fileName);
+}
+
+// /user:, /locale:, /implevel: and /authlevel: reach each connection; a
+// missing password is asked once, before anything runs.
+TEST(WmicRun, AccountLocaleAndLevelsReachEveryConnection) {
+  struct Case {
+    const wchar_t* arguments;
+    std::optional<std::wstring> typed;  // what the password prompt gets
+    int exitCode;
+    int asked;
+    std::wstring connectedAs;  // on PC1; empty: never connected
+    std::wstring locale;
+    DWORD authenticationLevel;
+    DWORD impersonationLevel;
+  };
+  const Case cases[] = {
+      {L"/node:PC1 /user:CORP\\admin /password:pw bios get Name", std::nullopt, 0, 0,
+       L"user=CORP\\admin password=given", L"", RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE},
+      {L"/node:PC1 /user:CORP\\admin bios get Name", L"typed", 0, 1, L"user=CORP\\admin password=given", L"",
+       RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE},
+      {L"/node:PC1 /user:CORP\\admin bios get Name", std::nullopt, kCannotRun, 1, L"", L"", 0, 0},
+      {L"/node:PC1 /locale:MS_411 /implevel:identify /authlevel:pkt bios get Name", std::nullopt, 0, 0,
+       L"own account", L"MS_411", RPC_C_AUTHN_LEVEL_PKT, RPC_C_IMP_LEVEL_IDENTIFY},
+      {L"/node:PC1 /authlevel:none /implevel:anonymous bios get Name", std::nullopt, 0, 0, L"own account", L"",
+       RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_ANONYMOUS},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.arguments);
+    FakeWmiAccess wmi;
+    AddMachineBios(wmi, L"PC1", L"A");
+    TestStreams streams;
+    streams.password = row.typed;
+    EXPECT_EQ(RunWmicMain(std::wstring(L"wmic ") + row.arguments, wmi, streams, kThisMachine), row.exitCode);
+    EXPECT_EQ(streams.passwordsAsked, row.asked);
+    FakeWmiAccess& machine = wmi.Machine(L"PC1");
+    EXPECT_EQ(machine.connectedAs, row.connectedAs);
+    if (row.connectedAs.empty()) {
+      EXPECT_EQ(streams.errors.Text(), L"No password was given.\r\n");
+      continue;
+    }
+    EXPECT_EQ(machine.connectedLocale, row.locale);
+    EXPECT_EQ(machine.proxyBlanket.authenticationLevel, row.authenticationLevel);
+    EXPECT_EQ(machine.proxyBlanket.impersonationLevel, row.impersonationLevel);
+  }
+
+  // On this machine too, where no account may be given.
+  FakeWmiAccess wmi;
+  AddBios(wmi, L"BIOS 1");
+  TestStreams streams;
+  EXPECT_EQ(RunWmicMain(L"wmic /locale:MS_409 /authlevel:call /implevel:delegate bios get Name", wmi, streams,
+                        kThisMachine),
+            0);
+  EXPECT_EQ(wmi.connectedLocale, L"MS_409");
+  EXPECT_EQ(wmi.proxyBlanket.authenticationLevel, static_cast<DWORD>(RPC_C_AUTHN_LEVEL_CALL));
+  EXPECT_EQ(wmi.proxyBlanket.impersonationLevel, static_cast<DWORD>(RPC_C_IMP_LEVEL_DELEGATE));
+}
+
+// wmic with nothing after its name reads one command a line.
+TEST(WmicRun, ThePromptRunsOneCommandALineUntilExitOrTheEndOfInput) {
+  const std::wstring prompt = L"wmic:root\\cli>";
+  const std::wstring table = L"Manufacturer  Name    \r\nWine          BIOS 1  \r\n\r\n";
+  struct Case {
+    std::vector<std::wstring> lines;
+    std::wstring out;
+    std::wstring errors;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {{}, prompt, L"", 0},
+      {{L"bios get Name"}, prompt + table + prompt, L"", 0},
+      {{L"  ", L"bios get Name", L"nosuch", L" EXIT ", L"bios get Name"}, prompt + prompt + table + prompt + prompt,
+       L"nosuch - Alias not found.\r\n", kCannotRun},
+      {{L"nosuch", L"bios get Name", L"quit"}, prompt + prompt + table + prompt, L"nosuch - Alias not found.\r\n",
+       0},
+  };
+  for (const Case& row : cases) {
+    FakeWmiAccess wmi;
+    AddBios(wmi, L"BIOS 1");
+    TestStreams streams;
+    streams.lines = row.lines;
+    EXPECT_EQ(RunWmicMain(L"C:\\wbem\\wmic.exe", wmi, streams, kThisMachine), row.exitCode);
+    EXPECT_EQ(streams.out.Text(), row.out);
+    EXPECT_EQ(streams.errors.Text(), row.errors);
+  }
 }
 
 TEST(WmicRun, OnlyTheBaseNameWmicExeTakesWmicsGrammar) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json_fwd.hpp>
@@ -30,6 +31,7 @@ struct RunSettings {
   std::wstring argParams;    // named values as one JSON object, or "@" and a file holding one
   std::wstring argClass;     // a class whose static method is called, or that is described, with no query
   std::wstring argCount;     // events a watch ends after, on each machine
+  std::wstring argLocale;    // the locale each connection asks for ("MS_409"); empty: the account's own
   Operation argFUNC = Operation::GET;
   int debugDisplay = 0;
   int showAllProperties = 0;
@@ -49,6 +51,10 @@ struct RunSettings {
   int classGiven = 0;
   int countGiven = 0;
   int passwordAsked = 0;  // read from the console or standard input, not the command line
+  // RPC_C_AUTHN_LEVEL_* and RPC_C_IMP_LEVEL_* every connection's blanket asks
+  // for in place of its own; none: the blanket's.
+  std::optional<unsigned long> authenticationLevel;
+  std::optional<unsigned long> impersonationLevel;
 
   // Read from argThrottle and argTimeout once they are checked.
   int throttle = 32;

@@ -48,7 +48,7 @@ bool TakeMachineName(const std::wstring& given, std::wstring& name) {
   return true;
 }
 
-bool ReadNodeFile(const std::wstring& path, Layout& layout, std::vector<std::wstring>& names) {
+bool ReadNodeFile(const std::wstring& path, Layout& layout, std::vector<std::wstring>& names, bool commas) {
   const TextFileRead read = ReadTextFile(path);
   if (read.problem != TextFileProblem::None) {
     ReportUnreadableFile(layout, read, L"node file", path);
@@ -61,16 +61,21 @@ bool ReadNodeFile(const std::wstring& path, Layout& layout, std::vector<std::wst
     ++line;
     size_t end = text.find(L'\n', start);
     if (end == std::wstring::npos) end = text.size();
-    const std::wstring given = TrimBlanks(text.substr(start, end - start));
+    const std::wstring lineText = TrimBlanks(text.substr(start, end - start));
     start = end + 1;
-    if (given.empty() || given[0] == L'#') continue;
-    std::wstring name;
-    if (!TakeMachineName(given, name)) {
-      PrintError(layout, L"ERROR: \"%ls\" is not a machine name (line %d of the node file %ls).\r\n",
-                 Printable(given).c_str(), line, path.c_str());
-      return false;
+    if (lineText.empty() || lineText[0] == L'#') continue;
+    const std::vector<std::wstring> items = commas ? SplitAtCommas(lineText) : std::vector<std::wstring>{lineText};
+    for (const std::wstring& item : items) {
+      const std::wstring given = TrimBlanks(item);
+      if (given.empty()) continue;
+      std::wstring name;
+      if (!TakeMachineName(given, name)) {
+        PrintError(layout, L"ERROR: \"%ls\" is not a machine name (line %d of the node file %ls).\r\n",
+                   Printable(given).c_str(), line, path.c_str());
+        return false;
+      }
+      names.push_back(std::move(name));
     }
-    names.push_back(std::move(name));
   }
   if (names.empty()) {
     PrintError(layout, L"ERROR: The node file %ls holds no machine name.\r\n", path.c_str());
@@ -79,10 +84,10 @@ bool ReadNodeFile(const std::wstring& path, Layout& layout, std::vector<std::wst
   return true;
 }
 
-bool ReadNodeNames(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names) {
+bool ReadNodeNames(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names, bool commasInFile) {
   if (!value.empty() && value[0] == L'@') {
     // "@" alone names no file, and so no machine.
-    if (value.size() > 1) return ReadNodeFile(value.substr(1), layout, names);
+    if (value.size() > 1) return ReadNodeFile(value.substr(1), layout, names, commasInFile);
   } else {
     for (const std::wstring& given : SplitAtCommas(value)) {
       if (given.empty()) continue;
@@ -103,9 +108,9 @@ bool ReadNodeNames(const std::wstring& value, Layout& layout, std::vector<std::w
 
 }  // namespace
 
-bool ReadNodeList(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names) {
+bool ReadNodeList(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names, bool commasInFile) {
   names.clear();
-  if (ReadNodeNames(value, layout, names)) return true;
+  if (ReadNodeNames(value, layout, names, commasInFile)) return true;
   // A refused list is refused whole: no machine of it is worked on.
   names.clear();
   return false;

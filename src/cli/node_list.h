@@ -15,7 +15,10 @@ class Layout;
 // when the file cannot be read, no name is found, or a name cannot be a
 // machine's (empty, longer than 255 characters, or holding "\", "/", a space
 // or a control character).
-bool ReadNodeList(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names);
+// With `commasInFile`, a line of the file may name several machines, comma
+// separated, as wmic's node files do.
+bool ReadNodeList(const std::wstring& value, Layout& layout, std::vector<std::wstring>& names,
+                  bool commasInFile = false);
 
 // Reads a whole number from `lowest` to `highest` written in plain digits.
 bool ParseWholeNumber(const std::wstring& text, int lowest, int highest, int& number);

@@ -18,7 +18,7 @@ class MachineAccount {
  public:
   // `local`: WMI refuses credentials for this machine, so it is reached as
   // the caller.
-  MachineAccount(const RunSettings& settings, bool local) {
+  MachineAccount(const RunSettings& settings, bool local) : settings_(settings) {
     if (local || !settings.userGiven) return;
     user_ = settings.argUser;
     password_ = settings.argPassword;
@@ -43,12 +43,15 @@ class MachineAccount {
   MachineAccount& operator=(const MachineAccount&) = delete;
 
   MachineConnection Connection() {
-    MachineConnection connection{{}, RemoteProxyBlanket(hasIdentity_ ? &identity_ : nullptr)};
+    MachineConnection connection{
+        {}, WithAskedLevels(RemoteProxyBlanket(hasIdentity_ ? &identity_ : nullptr), settings_)};
     if (hasIdentity_) connection.credentials = {user_.c_str(), password_.c_str()};
+    if (!settings_.argLocale.empty()) connection.credentials.locale = settings_.argLocale.c_str();
     return connection;
   }
 
  private:
+  const RunSettings& settings_;
   std::wstring user_;
   std::wstring name_;
   std::wstring domain_;

@@ -21,14 +21,16 @@
 namespace {
 
 // The same run as on this machine, into the machine's own block.
-int RunOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring& name, bool local,
-                 OutputSink& block) {
-  const std::unique_ptr<Layout> layout = MakeMachineLayout(settings, block, name);
+int RunOnMachine(WmiAccess& wmi, const RunSettings& settings, const std::wstring& name, size_t position, bool local,
+                 OutputSink& block, const MachineLayouts& layouts) {
+  const std::unique_ptr<Layout> layout = layouts.Open(settings, block, name, position);
   const std::wstring nameSpace = L"\\\\" + name + L"\\" + settings.argNamespace;
   MachineAccount account(settings, local);
   const MachineConnection connection = account.Connection();
   if (WmiQuery(wmi, settings, *layout, nameSpace.c_str(), settings.argWQL.c_str(), &connection) != 0) {
-    PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", nameSpace.c_str(), settings.Target());
+    if (layouts.NamesFailures()) {
+      PrintError(*layout, L"ERROR: Failed to run %ls\\%ls\r\n", nameSpace.c_str(), settings.Target());
+    }
     return 1;
   }
   return 0;
@@ -77,8 +79,10 @@ class ProgressCount {
 };
 
 struct MachineJob {
-  MachineJob(MachineOutput& output, std::wstring machine) : name(std::move(machine)), block(output) {}
+  MachineJob(MachineOutput& output, std::wstring machine, size_t place)
+      : name(std::move(machine)), position(place), block(output) {}
   const std::wstring name;
+  const size_t position;  // in the order of the names
   MachineBlock block;
   std::thread worker;
   size_t chargedBytes = 0;
@@ -95,8 +99,8 @@ struct MachineJob {
 class MachineWindow {
  public:
   MachineWindow(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
-                MachineOutput& output, ProgressCount& progress)
-      : wmi_(wmi), settings_(settings), names_(names), output_(output), progress_(progress),
+                MachineOutput& output, ProgressCount& progress, const MachineLayouts& layouts)
+      : wmi_(wmi), settings_(settings), names_(names), output_(output), progress_(progress), layouts_(layouts),
         throttle_(static_cast<size_t>(settings.throttle)) {}
 
   ~MachineWindow() {
@@ -149,7 +153,8 @@ class MachineWindow {
     if (output_.Lost() || next_ >= names_.size() || running_ >= throttle_) return false;
     const size_t charged = JobBytes(names_[next_]);
     if (!output_.TakeIfRoom(charged)) return false;
-    auto job = std::make_unique<MachineJob>(output_, names_[next_++]);
+    auto job = std::make_unique<MachineJob>(output_, names_[next_], next_);
+    ++next_;
     job->chargedBytes = charged;
     MachineJob* started = job.get();
     // The first in order writes straight through from its first line.
@@ -157,8 +162,9 @@ class MachineWindow {
     jobs_.push_back(std::move(job));
     ++running_;
     started->worker = std::thread([this, started] {
-      const int result = RunOnMachine(wmi_.Machine(started->name), settings_, started->name,
-                                      NamesThisMachine(started->name, localNames_), started->block);
+      const int result =
+          RunOnMachine(wmi_.Machine(started->name), settings_, started->name, started->position,
+                       NamesThisMachine(started->name, localNames_), started->block, layouts_);
       const std::lock_guard<std::mutex> finished(lock_);
       started->result = result;
       started->done = true;
@@ -189,6 +195,7 @@ class MachineWindow {
   const std::vector<std::wstring> localNames_ = NamesOfThisMachine();
   MachineOutput& output_;
   ProgressCount& progress_;  // the run's own thread only
+  const MachineLayouts& layouts_;
   const size_t throttle_;
   std::mutex lock_;
   std::condition_variable changed_;
@@ -200,8 +207,14 @@ class MachineWindow {
 
 }  // namespace
 
+std::unique_ptr<Layout> MachineLayouts::Open(const RunSettings& settings, OutputSink& block, const std::wstring& name,
+                                             size_t) const {
+  return MakeMachineLayout(settings, block, name);
+}
+
 int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
-                  OutputSink& out, Layout& runLayout, size_t heldOutputBudget, const RunProgress& progress) {
+                  OutputSink& out, Layout& runLayout, size_t heldOutputBudget, const RunProgress& progress,
+                  const MachineLayouts& layouts) {
   // What goes before the first machine's lines is out before anything can
   // change, or nothing starts.
   if (settings.argFUNC != Operation::GET && !out.Flush()) return 1;
@@ -212,11 +225,12 @@ int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector
   {
     ProgressCount count(progress, names.size());
     MachineOutput output(out, heldOutputBudget);
-    failed = MachineWindow(wmi, settings, names, output, count).Run();
+    failed = MachineWindow(wmi, settings, names, output, count, layouts).Run();
   }
   wmi.UninitializeCom();
 
   if (failed > 0) {
+    if (!layouts.NamesFailures()) return 1;
     PrintError(runLayout, L"ERROR: %d of %d nodes failed.\r\n", static_cast<int>(failed), static_cast<int>(names.size()));
     return 1;
   }

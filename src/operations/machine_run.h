@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 class Layout;
 class OutputSink;
 class ProgressLine;
@@ -25,6 +27,22 @@ struct RunProgress {
   std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
 };
 
+// How each machine of a run prints. Tollix's own layouts name each object's
+// machine, follow a failing machine with a line naming what failed, and end
+// a run with the count of machines that failed.
+class MachineLayouts {
+ public:
+  virtual ~MachineLayouts() = default;
+  // The layout of machine `name`, at `position` in the order of the names,
+  // writing into the machine's own block.
+  virtual std::unique_ptr<Layout> Open(const RunSettings& settings, OutputSink& block, const std::wstring& name,
+                                       size_t position) const;
+  // Whether a failing machine gets the line naming what failed, and the run
+  // its count of failed machines: not for layouts whose failures already
+  // name their machine.
+  virtual bool NamesFailures() const { return true; }
+};
+
 // Runs the request on every machine of `names`, at most settings.throttle at
 // a time. The first machine in order writes to `out` as it goes; each later
 // one is held until every machine before it is written, and waits when what
@@ -34,4 +52,4 @@ struct RunProgress {
 // code: 1 when any machine failed.
 int RunOnMachines(WmiAccess& wmi, const RunSettings& settings, const std::vector<std::wstring>& names,
                   OutputSink& out, Layout& runLayout, size_t heldOutputBudget = kHeldOutputBudget,
-                  const RunProgress& progress = {});
+                  const RunProgress& progress = {}, const MachineLayouts& layouts = MachineLayouts());

@@ -2,6 +2,7 @@
 // calls, in one place above the WmiAccess seam.
 #pragma once
 
+#include "base/run_settings.h"
 #include "wmi/wmi_access.h"
 
 // The run's threads join the process's multithreaded apartment.
@@ -51,6 +52,14 @@ inline ProxyBlanketArguments RemoteProxyBlanket(COAUTHIDENTITY* identity) {
   return {RPC_C_AUTHN_DEFAULT,         RPC_C_AUTHZ_DEFAULT, RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE,
           EOAC_NONE,                   COLE_DEFAULT_PRINCIPAL,
           identity != nullptr ? static_cast<void*>(identity) : COLE_DEFAULT_AUTHINFO};
+}
+
+// The levels a run asks for take the place of the blanket's own, lower ones
+// included: what is asked for is what goes out.
+inline ProxyBlanketArguments WithAskedLevels(ProxyBlanketArguments blanket, const RunSettings& settings) {
+  if (settings.authenticationLevel) blanket.authenticationLevel = *settings.authenticationLevel;
+  if (settings.impersonationLevel) blanket.impersonationLevel = *settings.impersonationLevel;
+  return blanket;
 }
 
 // The strings of a COAUTHIDENTITY are UTF-16.

@@ -51,7 +51,8 @@ int ConnectToNamespace(WmiAccess& wmi, const RunSettings& settings, Layout& layo
   HRESULT hr = wmi.CreateLocator(locator);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to create IWbemLocator object. Error code = 0x%x\r\n", hr);
 
-  const ConnectCredentials ownAccount;
+  ConnectCredentials ownAccount;
+  if (!settings.argLocale.empty()) ownAccount.locale = settings.argLocale.c_str();
   // A watch takes Ctrl+C only once its events flow, so until then nothing
   // but WMI itself can end a connection that hangs.
   const bool bounded = settings.timeoutSeconds > 0 || settings.watch != 0;
@@ -62,7 +63,7 @@ int ConnectToNamespace(WmiAccess& wmi, const RunSettings& settings, Layout& layo
   }
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to connect. Error code = 0x%x\r\n", hr);
 
-  const ProxyBlanketArguments blanket = machine ? machine->blanket : kProxyBlanket;
+  const ProxyBlanketArguments blanket = machine ? machine->blanket : WithAskedLevels(kProxyBlanket, settings);
   hr = wmi.SetProxyBlanket(services, blanket);
   if (SUCCEEDED(hr) && BlanketsTheUnknown(machine)) hr = BlanketTheUnknown(wmi, services, blanket);
   if (FAILED(hr)) return ReportFailure(layout, kBlanketFailed, hr);

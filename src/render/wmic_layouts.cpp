@@ -27,6 +27,12 @@ constexpr wchar_t kValueListClosing[] = L"\r\n\r\n\r\n";
 constexpr wchar_t kCsvHeaderWithoutObjects[] = L"\r\nNode,\r\n";
 
 constexpr wchar_t kServerProperty[] = L"__SERVER";
+constexpr wchar_t kPathProperty[] = L"__PATH";
+
+WmicLayoutOptions WithSystemProperties(WmicLayoutOptions options) {
+  options.systemProperties = true;
+  return options;
+}
 
 bool SameName(const wchar_t* left, const wchar_t* right) {
   return CompareStringOrdinal(left, -1, right, -1, TRUE) == CSTR_EQUAL;
@@ -73,13 +79,24 @@ class WmicLayoutBase : public WmicLayout {
     while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r')) {
       description.pop_back();
     }
-    failed_ = true;
+    MarkFailed();
     WriteWmicErrorBlock(errors_, options_.node, description);
   }
 
   void Failure(HRESULT hr) override {
-    failed_ = true;
+    MarkFailed();
     WriteWmicErrorBlock(errors_, options_.node, WmicErrorDescription(hr));
+  }
+
+  void Replay(const WmicMachineRecord& record) override {
+    errors_.Write(record.messages);
+    if (record.failed) MarkFailed();
+    for (const WmicObjectText& object : record.objects) {
+      StartObject();
+      server_ = object.server;
+      for (const auto& cell : object.cells) Cell(cell.first.c_str(), cell.second);
+      EndObject();
+    }
   }
 
   // wmic's /trace went to standard error.
@@ -134,6 +151,8 @@ class WmicLayoutBase : public WmicLayout {
  protected:
   virtual void StartObject() = 0;
   virtual void Cell(const wchar_t* name, const std::wstring& text) = 0;
+
+  virtual void MarkFailed() { failed_ = true; }
 
   // Nothing came, and nothing failed.
   void NoInstances() {
@@ -294,6 +313,77 @@ class CsvLayout final : public SortedObjectLayout {
   }
 };
 
+// Scripts take the first word of each line: the object's __PATH, which no
+// other property's text can stand in for, so nothing else is shown.
+class InstanceLayout final : public WmicLayoutBase {
+ public:
+  InstanceLayout(OutputSink& out, OutputSink& errors, WmicLayoutOptions options)
+      : WmicLayoutBase(out, errors, WithSystemProperties(std::move(options)), WmicValueStyle::kText) {}
+
+  ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
+    if (!SameName(name, kPathProperty)) return {};
+    return WmicLayoutBase::Property(wmi, name, value, cimType);
+  }
+
+  void StartObject() override { path_.clear(); }
+  void Cell(const wchar_t* name, const std::wstring& text) override {
+    if (SameName(name, kPathProperty)) path_ = text;
+  }
+  void EndObject() override {
+    out_.Write(path_ + L"\r\n");
+    ++objects_;
+  }
+  void Finish() override {
+    if (objects_ == 0) NoInstances();
+  }
+
+ private:
+  std::wstring path_;
+  size_t objects_ = 0;
+};
+
+// Keeps its messages in the record; the base of the recorder, so that they
+// have somewhere to go from the recorder's first moment.
+class RecordedMessages {
+ protected:
+  explicit RecordedMessages(std::wstring& text) : sink_(text) {}
+
+  class Sink final : public OutputSink {
+   public:
+    explicit Sink(std::wstring& text) : text_(text) {}
+    void Write(std::wstring_view text) override { text_.append(text); }
+
+   private:
+    std::wstring& text_;
+  };
+  Sink sink_;
+};
+
+class RecordingLayout final : private RecordedMessages, public WmicLayoutBase {
+ public:
+  RecordingLayout(OutputSink& out, WmicMachineRecord& record, WmicLayoutOptions options, WmicValueStyle style)
+      : RecordedMessages(record.messages), WmicLayoutBase(out, sink_, std::move(options), style), record_(record) {}
+
+  void StartObject() override { object_ = {}; }
+  void Cell(const wchar_t* name, const std::wstring& text) override { object_.cells.emplace_back(name, text); }
+  void EndObject() override {
+    object_.server = server_.empty() ? options_.node : server_;
+    record_.objects.push_back(std::move(object_));
+    object_ = {};
+  }
+  // The run as a whole finishes, once every machine is replayed into it.
+  void Finish() override {}
+
+ private:
+  void MarkFailed() override {
+    failed_ = true;
+    record_.failed = true;
+  }
+
+  WmicMachineRecord& record_;
+  WmicObjectText object_;
+};
+
 }  // namespace
 
 bool WmicNameLess(const std::wstring& left, const std::wstring& right) {
@@ -303,11 +393,19 @@ bool WmicNameLess(const std::wstring& left, const std::wstring& right) {
                               static_cast<int>(right.size()), TRUE) == CSTR_LESS_THAN;
 }
 
+std::unique_ptr<Layout> MakeWmicRecorder(WmicLayoutKind kind, OutputSink& out, WmicMachineRecord& record,
+                                         WmicLayoutOptions options) {
+  const WmicValueStyle style = kind == WmicLayoutKind::kCsv ? WmicValueStyle::kCsv : WmicValueStyle::kText;
+  if (kind == WmicLayoutKind::kInstance) options = WithSystemProperties(std::move(options));
+  return std::make_unique<RecordingLayout>(out, record, std::move(options), style);
+}
+
 std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out, OutputSink& errors,
                                            WmicLayoutOptions options) {
   switch (kind) {
     case WmicLayoutKind::kValue: return std::make_unique<ValueLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kCsv: return std::make_unique<CsvLayout>(out, errors, std::move(options));
+    case WmicLayoutKind::kInstance: return std::make_unique<InstanceLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kTable: break;
   }
   return std::make_unique<TableLayout>(out, errors, std::move(options));

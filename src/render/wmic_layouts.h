@@ -13,6 +13,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "render/layout.h"
 
@@ -22,6 +24,23 @@ enum class WmicLayoutKind {
   kTable,  // get, list, list brief, a bare alias, /format:table, /all
   kValue,  // /value, /format:list, /format:textvaluelist, list full
   kCsv,    // /format:csv
+  kInstance,  // list instance: each object's path, one a line
+};
+
+// One object as wmic shows it: the texts of its properties in the order they
+// came, and the machine it names.
+struct WmicObjectText {
+  std::wstring server;
+  std::vector<std::pair<std::wstring, std::wstring>> cells;
+};
+
+// What one machine of a run over several gave, held as text until every
+// machine is done: wmic shows a run's results together, in the order of the
+// machines, in one table whose columns fit every machine's rows.
+struct WmicMachineRecord {
+  std::vector<WmicObjectText> objects;
+  std::wstring messages;  // its node blocks and trace lines, for standard error
+  bool failed = false;
 };
 
 class WmicLayout : public Layout {
@@ -32,6 +51,8 @@ class WmicLayout : public Layout {
   virtual void Finish() = 0;
   // A WMI failure on this machine: the node block on `errors`.
   virtual void Failure(HRESULT hr) = 0;
+  // A machine's objects and messages, once the machines before it are in.
+  virtual void Replay(const WmicMachineRecord& record) = 0;
 };
 
 struct WmicLayoutOptions {
@@ -45,6 +66,12 @@ struct WmicLayoutOptions {
 
 std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out, OutputSink& errors,
                                            WmicLayoutOptions options);
+
+// A layout of `kind` that keeps one machine's objects, and its messages, in
+// `record`, as the texts `kind` shows; what else the query loop prints goes
+// to `out`.
+std::unique_ptr<Layout> MakeWmicRecorder(WmicLayoutKind kind, OutputSink& out, WmicMachineRecord& record,
+                                         WmicLayoutOptions options);
 
 // Property names in wmic's order: alphabetical, without case.
 bool WmicNameLess(const std::wstring& left, const std::wstring& right);

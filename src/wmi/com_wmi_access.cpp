@@ -46,12 +46,13 @@ HRESULT ComWmiAccess::CreateLocator(WmiLocator& locator) {
 
 namespace {
 
-// A user name and password for ConnectServer, held as the BSTRs it takes;
-// the password's copy is wiped before it is freed.
+// A user name, password and locale for ConnectServer, held as the BSTRs it
+// takes; the password's copy is wiped before it is freed.
 class Credentials {
  public:
   explicit Credentials(const ConnectCredentials& given)
-      : user_(given.user ? Bstr(given.user) : Bstr()), password_(given.password ? Bstr(given.password) : Bstr()) {}
+      : user_(given.user ? Bstr(given.user) : Bstr()), password_(given.password ? Bstr(given.password) : Bstr()),
+        locale_(given.locale ? Bstr(given.locale) : Bstr()) {}
   ~Credentials() {
     if (password_.get()) SecureZeroMemory(password_.get(), SysStringByteLen(password_.get()));
   }
@@ -59,10 +60,12 @@ class Credentials {
   Credentials& operator=(const Credentials&) = delete;
   BSTR User() const { return user_.get(); }
   BSTR Password() const { return password_.get(); }
+  BSTR Locale() const { return locale_.get(); }
 
  private:
   Bstr user_;
   Bstr password_;
+  Bstr locale_;
 };
 
 }  // namespace
@@ -79,7 +82,7 @@ HRESULT ComWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* na
       [shared = ComPtr<IWbemLocator>(Raw(locator)), resource = std::wstring(nameSpace),
        account = std::make_shared<const Credentials>(credentials), flags](ComPtr<IWbemServices>& connected) {
         const Bstr path(resource.c_str());
-        return shared->ConnectServer(path.get(), account->User(), account->Password(), nullptr, flags, nullptr,
+        return shared->ConnectServer(path.get(), account->User(), account->Password(), account->Locale(), flags, nullptr,
                                      nullptr, connected.GetAddressOf());
       };
   ComPtr<IWbemServices> connected;

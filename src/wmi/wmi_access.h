@@ -59,6 +59,9 @@ struct ProxyBlanketArguments {
 struct ConnectCredentials {
   const wchar_t* user = nullptr;
   const wchar_t* password = nullptr;
+  // The locale WMI answers in ("MS_409"), which ConnectServer takes with the
+  // account; null: the account's own.
+  const wchar_t* locale = nullptr;
 };
 
 // Each operation returns the platform's HRESULT; a negative one is a failure.

@@ -367,6 +367,7 @@ HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* n
                           (credentials.password ? L" password=given" : L" password=none");
   SecureZeroMemory(connectedPassword_.data(), connectedPassword_.size() * sizeof(wchar_t));
   connectedPassword_ = credentials.password ? credentials.password : L"";
+  connectedLocale = credentials.locale ? credentials.locale : L"";
   HRESULT hr = S_OK;
   bool timedOut = false;
   if (ShouldFail(WmiOp::ConnectServer, hr, timeoutMs, &timedOut)) return hr;

@@ -181,6 +181,8 @@ class FakeWmiAccess final : public WmiAccess {
   // The machines whose connection succeeded, in the order it did (kept only
   // with the log).
   std::vector<std::wstring> connectedMachines;
+  // The locale the latest ConnectServer asked for; empty for none.
+  std::wstring connectedLocale;
 
   // --- WmiAccess
   HRESULT InitializeCom(DWORD concurrency) override;

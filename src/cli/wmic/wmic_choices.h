@@ -67,9 +67,12 @@ inline constexpr std::wstring_view kLocalUserText = L"User credentials cannot be
 // /output: or /append: onto a file that cannot be opened; the system's
 // reason follows.
 inline constexpr std::wstring_view kOutputFileText = L"Cannot open the output file ";
-// No arguments: wmic's own prompt, which this program does not have.
-inline constexpr std::wstring_view kNoPromptText =
-    L"The interactive prompt is not supported: give the command on the command line.";
+// No arguments: wmic's own prompt, written before each command is read, and
+// the words that end it (with the end of the input).
+inline constexpr std::wstring_view kPromptText = L"wmic:root\\cli>";
+inline constexpr std::wstring_view kPromptEndWords[] = {L"exit", L"quit"};
+// /user: without /password:, and no password typed or piped in.
+inline constexpr std::wstring_view kNoPasswordText = L"No password was given.";
 // /failfast:on without a time: the bound of each connection and Next, in
 // milliseconds.
 inline constexpr unsigned kFailFastDefaultMilliseconds = 5000;

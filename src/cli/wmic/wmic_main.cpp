@@ -2,7 +2,9 @@
 
 #include <cwchar>
 #include <utility>
+#include <vector>
 
+#include "base/held_privileges.h"
 #include "base/output.h"
 #include "base/run_settings.h"
 #include "base/text.h"
@@ -12,7 +14,9 @@
 #include "cli/wmic/wmic_grammar.h"
 #include "cli/wmic/wmic_help.h"
 #include "cli/wmic/wmic_names.h"
+#include "cli/node_list.h"
 #include "cli/wmic/wmic_query.h"
+#include "operations/machine_run.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 #include "render/wmic_layouts.h"
@@ -52,6 +56,9 @@ std::wstring SystemMessage(DWORD error) {
 // wmic's layout for what the request asks; JSON is Tollix's own and is made
 // elsewhere.
 WmicLayoutKind LayoutKind(const WmicRequest& request) {
+  if (request.verb == WmicVerb::List && request.listAdverb == WmicListAdverb::Instance) {
+    return WmicLayoutKind::kInstance;
+  }
   switch (request.switches.format) {
     case WmicFormat::Table: return WmicLayoutKind::kTable;
     case WmicFormat::List: return WmicLayoutKind::kValue;
@@ -63,17 +70,26 @@ WmicLayoutKind LayoutKind(const WmicRequest& request) {
   return WmicLayoutKind::kTable;
 }
 
+// RPC's levels, in the order of WmicImpersonation and WmicAuthentication.
+constexpr unsigned long kImpersonationLevels[] = {RPC_C_IMP_LEVEL_ANONYMOUS, RPC_C_IMP_LEVEL_IDENTIFY,
+                                                  RPC_C_IMP_LEVEL_IMPERSONATE, RPC_C_IMP_LEVEL_DELEGATE};
+constexpr unsigned long kAuthenticationLevels[] = {
+    RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_AUTHN_LEVEL_NONE,          RPC_C_AUTHN_LEVEL_CONNECT,    RPC_C_AUTHN_LEVEL_CALL,
+    RPC_C_AUTHN_LEVEL_PKT,     RPC_C_AUTHN_LEVEL_PKT_INTEGRITY, RPC_C_AUTHN_LEVEL_PKT_PRIVACY};
+
 // The run Tollix's own grammar would make of the same request, so that the
-// one query loop serves both.
+// one query loop and machine run serve both.
 RunSettings ReadSettings(const WmicRequest& request, WmicLayoutKind kind) {
   RunSettings settings;
   settings.argNamespace = WmicNamespace(request);
   settings.argWQL = WmicQueryText(request);
   settings.argFUNC = Operation::GET;
-  settings.formatJson = request.switches.format == WmicFormat::Json ? 1 : 0;
-  // CSV names each row's machine by its __SERVER, a system property that
-  // only comes with them; the layout leaves the others out.
-  settings.showAllProperties = !settings.formatJson && kind == WmicLayoutKind::kCsv ? 1 : 0;
+  settings.formatJson = request.switches.format == WmicFormat::Json && kind != WmicLayoutKind::kInstance ? 1 : 0;
+  // CSV names each row's machine by its __SERVER, and an instance by its
+  // __PATH: system properties, which only come with them. The layouts leave
+  // the others out.
+  settings.showAllProperties =
+      !settings.formatJson && (kind == WmicLayoutKind::kCsv || kind == WmicLayoutKind::kInstance) ? 1 : 0;
   settings.debugDisplay = request.globals.trace == WmicOnOff::On ? 1 : 0;
   const WmicGlobals& globals = request.globals;
   if (globals.failFastGiven && globals.failFast == WmicOnOff::On) {
@@ -81,6 +97,21 @@ RunSettings ReadSettings(const WmicRequest& request, WmicLayoutKind kind) {
                                                          : wmic_choices::kFailFastDefaultMilliseconds;
     settings.timeoutGiven = 1;
     settings.timeoutSeconds = static_cast<int>((ms + 999) / 1000);
+  }
+  settings.argLocale = globals.locale;
+  settings.impersonationLevel = kImpersonationLevels[static_cast<size_t>(globals.impersonation)];
+  settings.authenticationLevel = kAuthenticationLevels[static_cast<size_t>(globals.authentication)];
+  if (globals.nodeGiven) {
+    settings.nodeGiven = 1;
+    settings.argNode = globals.nodes;
+  }
+  if (globals.userGiven) {
+    settings.userGiven = 1;
+    settings.argUser = globals.user;
+  }
+  if (globals.passwordGiven) {
+    settings.passwordGiven = 1;
+    settings.argPassword = globals.password;
   }
   return settings;
 }
@@ -95,24 +126,58 @@ bool Refusal(const WmicRequest& request, std::wstring& text) {
     text = L"CLASS supports only the CALL verb.";
     return true;
   }
-  if (request.verb == WmicVerb::List && request.listAdverb == WmicListAdverb::Instance) {
-    text = L"LIST INSTANCE is not supported.";
-    return true;
-  }
-  if (request.globals.nodeGiven) {
-    text = L"/NODE is not supported yet.";
-    return true;
-  }
-  if (request.globals.userGiven || request.globals.passwordGiven) {
+  if (!request.globals.nodeGiven && (request.globals.userGiven || request.globals.passwordGiven)) {
     text = std::wstring(wmic_choices::kLocalUserText);
     return true;
   }
   return false;
 }
 
+// The machines of /node:, comma separated on the command line and in its
+// @file; what is wrong with them is said on standard error.
+bool ReadWmicNodes(const WmicRequest& request, WmicStreams& streams, std::vector<std::wstring>& nodes) {
+  BufferSink messages;
+  const std::unique_ptr<Layout> layout = MakeLayout(RunSettings(), messages);
+  if (ReadNodeList(request.globals.nodes, *layout, nodes, true)) return true;
+  streams.Errors().Write(messages.Text());
+  streams.Errors().Flush();
+  return false;
+}
+
+// Each machine of a run keeps what it read in its own record, which the run
+// puts out in the order of the machines once all are done.
+class WmicRecorders final : public MachineLayouts {
+ public:
+  WmicRecorders(WmicLayoutKind kind, std::vector<WmicMachineRecord>& records) : kind_(kind), records_(records) {}
+
+  std::unique_ptr<Layout> Open(const RunSettings&, OutputSink& block, const std::wstring& name,
+                               size_t position) const override {
+    return MakeWmicRecorder(kind_, block, records_[position], {name, false});
+  }
+  // A node block names the machine.
+  bool NamesFailures() const override { return false; }
+
+ private:
+  const WmicLayoutKind kind_;
+  std::vector<WmicMachineRecord>& records_;
+};
+
 int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
   const WmicLayoutKind kind = LayoutKind(request);
-  const RunSettings settings = ReadSettings(request, kind);
+  RunSettings settings = ReadSettings(request, kind);
+  const WipedOnExit passwordWiped(settings.argPassword);
+  std::vector<std::wstring> nodes;
+  if (settings.nodeGiven && !ReadWmicNodes(request, streams, nodes)) return wmic_choices::kExitCannotRun;
+  if (settings.userGiven && !settings.passwordGiven) {
+    if (!streams.AskPassword(settings.argPassword)) return CannotRun(streams, wmic_choices::kNoPasswordText);
+    settings.passwordAsked = 1;
+  }
+  if (request.globals.privileges == WmicOnOff::On) {
+    // A privilege the token holds but has not enabled is as good as none to a
+    // provider on this machine; one that cannot be enabled is left as it is.
+    DWORD error = 0;
+    EnableHeldPrivileges(error);
+  }
   const WmicDestination& destination = request.globals.destination;
   std::unique_ptr<OutputSink> file;
   if (destination.toFile) {
@@ -130,10 +195,22 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
   if (settings.formatJson) {
     out.KeepLineEndsExact();
     const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
-    failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
+    failed = settings.nodeGiven
+                 ? RunOnMachines(wmi, settings, nodes, out, *layout)
+                 : WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
   } else {
     const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), {thisMachine, false});
-    failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
+    if (settings.nodeGiven) {
+      std::vector<WmicMachineRecord> records(nodes.size());
+      failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {}, WmicRecorders(kind, records));
+      for (WmicMachineRecord& record : records) {
+        layout->Replay(record);
+        // What is out is no longer needed.
+        WmicMachineRecord().objects.swap(record.objects);
+      }
+    } else {
+      failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
+    }
     layout->Finish();
   }
   const bool written = out.Flush();
@@ -143,6 +220,56 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
     return wmic_choices::kExitFailure;
   }
   return failed != 0 ? wmic_choices::kExitFailure : wmic_choices::kExitSuccess;
+}
+
+int RunRequest(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
+  if (request.problem.kind != WmicProblemKind::None) return CannotRun(streams, request.problem.text);
+  if (request.help != WmicHelp::None) {
+    OutputSink& out = streams.Output(false);
+    out.Write(WmicHelpText(request));
+    if (!out.Flush()) {
+      out.ReportLostOutput();
+      return wmic_choices::kExitFailure;
+    }
+    return wmic_choices::kExitSuccess;
+  }
+  std::wstring refusal;
+  if (Refusal(request, refusal)) return CannotRun(streams, refusal);
+  return RunRead(request, wmi, streams, thisMachine);
+}
+
+bool IsPromptEnd(const std::wstring& command) {
+  for (const std::wstring_view word : wmic_choices::kPromptEndWords) {
+    if (SameName(command, word)) return true;
+  }
+  return false;
+}
+
+// wmic with nothing after its name: one command a line, each run as it
+// would be on the command line, until exit, quit or the end of the input.
+// The exit code is the last command's.
+int RunPrompt(WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
+  int exitCode = wmic_choices::kExitSuccess;
+  for (;;) {
+    OutputSink& out = streams.Output(false);
+    out.Write(wmic_choices::kPromptText);
+    if (!out.Flush()) {
+      out.ReportLostOutput();
+      return wmic_choices::kExitFailure;
+    }
+    std::wstring line;
+    if (!streams.ReadLine(line)) break;
+    TrimSpaces(line);
+    if (line.empty()) continue;
+    if (IsPromptEnd(line)) break;
+    std::wstring commandLine = L"wmic " + line;
+    WmicRequest request = ParseWmicCommandLine(commandLine);
+    const WipedOnExit passwordWiped(request.globals.password);
+    WipeText(line);
+    WipeText(commandLine);
+    exitCode = RunRequest(request, wmi, streams, thisMachine);
+  }
+  return exitCode;
 }
 
 }  // namespace
@@ -157,20 +284,8 @@ int RunWmicMain(std::wstring_view commandLine, WmiAccess& wmi, WmicStreams& stre
                 const std::wstring& thisMachine) {
   WmicRequest request = ParseWmicCommandLine(commandLine);
   const WipedOnExit passwordWiped(request.globals.password);
-  if (request.problem.kind != WmicProblemKind::None) return CannotRun(streams, request.problem.text);
-  if (request.help != WmicHelp::None) {
-    OutputSink& out = streams.Output(false);
-    out.Write(WmicHelpText(request));
-    if (!out.Flush()) {
-      out.ReportLostOutput();
-      return wmic_choices::kExitFailure;
-    }
-    return wmic_choices::kExitSuccess;
-  }
-  if (request.interactive) return CannotRun(streams, wmic_choices::kNoPromptText);
-  std::wstring refusal;
-  if (Refusal(request, refusal)) return CannotRun(streams, refusal);
-  return RunRead(request, wmi, streams, thisMachine);
+  if (request.interactive) return RunPrompt(wmi, streams, thisMachine);
+  return RunRequest(request, wmi, streams, thisMachine);
 }
 
 std::wstring WmicThisMachineName() {

@@ -24,6 +24,12 @@ class WmicStreams {
   // /output:FILE or /append:FILE; null, with `error` set, when it cannot be
   // opened.
   virtual std::unique_ptr<OutputSink> OpenFile(const std::wstring& path, bool append, DWORD& error) = 0;
+  // The password /user: needs when the command line gives none: asked on the
+  // console as wmic asks, or read from standard input. False when none came.
+  virtual bool AskPassword(std::wstring& password) = 0;
+  // A command typed at the prompt, without its line end; false at the end of
+  // the input.
+  virtual bool ReadLine(std::wstring& line) = 0;
 };
 
 // The process's own standard output and error, each in the form its handle

@@ -1,10 +1,54 @@
 #include <cstdio>
+#include <string>
 
 #include "base/output.h"
 #include "base/wmic_output.h"
+#include "cli/password_prompt.h"
 #include "cli/wmic/wmic_main.h"
 
 namespace {
+
+// A line typed at the console, as the console gives it.
+bool ReadConsoleLine(HANDLE input, std::wstring& line) {
+  wchar_t piece[256];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadConsoleW(input, piece, 256, &got, nullptr) || got == 0) return !line.empty();
+    line.append(piece, got);
+    const size_t end = line.find(L'\n');
+    if (end != std::wstring::npos) {
+      line.resize(end);
+      break;
+    }
+  }
+  if (!line.empty() && line.back() == L'\r') line.pop_back();
+  return true;
+}
+
+// A line of piped or redirected input, a byte at a time so that nothing
+// after it is taken, in the code page wmic's own output uses there.
+bool ReadByteLine(HANDLE input, std::wstring& line) {
+  std::string bytes;
+  bool any = false;
+  for (;;) {
+    char byte = 0;
+    DWORD got = 0;
+    if (!ReadFile(input, &byte, 1, &got, nullptr) || got == 0) break;
+    any = true;
+    if (byte == '\n') break;
+    bytes += byte;
+  }
+  if (!any) return false;
+  if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
+  line.clear();
+  if (bytes.empty()) return true;
+  const UINT codePage = WmicNarrowCodePage();
+  const int size = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  if (size <= 0) return true;
+  line.resize(static_cast<size_t>(size));
+  MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), line.data(), size);
+  return true;
+}
 
 class StandardWmicStreams final : public WmicStreams {
  public:
@@ -23,6 +67,16 @@ class StandardWmicStreams final : public WmicStreams {
 
   std::unique_ptr<OutputSink> OpenFile(const std::wstring& path, bool append, DWORD& error) override {
     return WmicOutputSink::OpenFile(path, append, error);
+  }
+
+  bool AskPassword(std::wstring& password) override { return ::AskPassword(L"", password); }
+
+  bool ReadLine(std::wstring& line) override {
+    line.clear();
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) return false;
+    DWORD mode = 0;
+    return GetConsoleMode(input, &mode) ? ReadConsoleLine(input, line) : ReadByteLine(input, line);
   }
 
  private:
