@@ -469,6 +469,33 @@ TEST(WmicRun, ThePromptRunsOneCommandALineUntilExitOrTheEndOfInput) {
   }
 }
 
+// root\cli goes with wmic: the alias table is this program's own.
+TEST(WmicRun, TheAliasAliasReadsTheTableThatRunsHere) {
+  struct Case {
+    const wchar_t* arguments;
+    std::wstring opening;
+    std::wstring errors;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {L"alias list brief", L"FriendlyName         PWhere", L"", 0},
+      {L"alias get Target,FriendlyName /format:csv",
+       L"\r\nNode,FriendlyName,Target\r\nHOST1,ALIAS,Select * from MSFT_CliAlias\r\nHOST1,BASEBOARD,", L"", 0},
+      {L"alias get friendlyname,pwhere /value", L"\r\n\r\nFriendlyName=ALIAS\r\nPWhere=Where FriendlyName='#'\r\n",
+       L"", 0},
+      {L"alias get Nonesuch", L"", L"Node - HOST1\r\nERROR:\r\nDescription = Invalid query\r\n", 1},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.arguments);
+    FakeWmiAccess wmi;
+    TestStreams streams;
+    EXPECT_EQ(RunWmicMain(std::wstring(L"wmic ") + row.arguments, wmi, streams, kThisMachine), row.exitCode);
+    EXPECT_EQ(streams.out.Text().substr(0, row.opening.size()), row.opening);
+    EXPECT_EQ(streams.errors.Text(), row.errors);
+    EXPECT_TRUE(wmi.log.empty());
+  }
+}
+
 TEST(WmicRun, OnlyTheBaseNameWmicExeTakesWmicsGrammar) {
   const struct {
     const wchar_t* path;

@@ -1,6 +1,9 @@
 #include "cli/wmic/wmic_main.h"
 
+#include <wbemcli.h>
+
 #include <cwchar>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -9,12 +12,12 @@
 #include "base/run_settings.h"
 #include "base/text.h"
 #include "base/wmic_output.h"
+#include "cli/node_list.h"
 #include "cli/wmic/wmic_aliases.h"
 #include "cli/wmic/wmic_choices.h"
 #include "cli/wmic/wmic_grammar.h"
 #include "cli/wmic/wmic_help.h"
 #include "cli/wmic/wmic_names.h"
-#include "cli/node_list.h"
 #include "cli/wmic/wmic_query.h"
 #include "operations/machine_run.h"
 #include "operations/wmi_query.h"
@@ -162,6 +165,42 @@ class WmicRecorders final : public MachineLayouts {
   std::vector<WmicMachineRecord>& records_;
 };
 
+// The ALIAS alias reads this program's own table: the root\cli namespace
+// that held wmic's goes with wmic, and the table is what runs here.
+bool ReadsAliasTable(const WmicRequest& request) {
+  const WmicAlias* alias = request.target.alias;
+  return alias != nullptr && alias->className == L"MSFT_CliAlias";
+}
+
+// The table as objects of MSFT_CliAlias's properties, those the get list
+// names where it names any; false for a name the class does not have.
+bool AliasTableRecord(const WmicRequest& request, const std::wstring& thisMachine, WmicMachineRecord& record) {
+  static constexpr std::wstring_view kProperties[] = {L"FriendlyName", L"PWhere", L"Target"};
+  std::vector<std::wstring> shown;
+  for (const std::wstring& name : request.properties) {
+    if (name == L"*") continue;
+    const std::wstring_view* found = nullptr;
+    for (const std::wstring_view& property : kProperties) {
+      if (SameName(name, property)) found = &property;
+    }
+    if (found == nullptr) return false;
+    shown.emplace_back(*found);
+  }
+  if (shown.empty()) shown.assign(std::begin(kProperties), std::end(kProperties));
+  for (const WmicAlias& alias : AllWmicAliases()) {
+    const std::wstring where = alias.keyWhere.empty() ? std::wstring() : L"Where " + std::wstring(alias.keyWhere);
+    const std::wstring values[] = {std::wstring(alias.name), where, L"Select * from " + std::wstring(alias.className)};
+    WmicObjectText object{thisMachine, {}};
+    for (const std::wstring& name : shown) {
+      for (size_t i = 0; i < std::size(kProperties); ++i) {
+        if (name == kProperties[i]) object.cells.emplace_back(name, values[i]);
+      }
+    }
+    record.objects.push_back(std::move(object));
+  }
+  return true;
+}
+
 int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
   const WmicLayoutKind kind = LayoutKind(request);
   RunSettings settings = ReadSettings(request, kind);
@@ -200,7 +239,15 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
                  : WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
   } else {
     const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), {thisMachine, false});
-    if (settings.nodeGiven) {
+    if (ReadsAliasTable(request)) {
+      WmicMachineRecord record;
+      if (AliasTableRecord(request, thisMachine, record)) {
+        layout->Replay(record);
+      } else {
+        layout->Failure(static_cast<HRESULT>(WBEM_E_INVALID_QUERY));
+        failed = 1;
+      }
+    } else if (settings.nodeGiven) {
       std::vector<WmicMachineRecord> records(nodes.size());
       failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {}, WmicRecorders(kind, records));
       for (WmicMachineRecord& record : records) {
