@@ -171,7 +171,7 @@ TEST(Credentials, ThisMachineGoesByEveryNameThePlatformGivesIt) {
 }
 
 // Scripts pipe the password in. Only its first line is taken, without its
-// line end, and nothing after it.
+// line end, and nothing after it; wmic's prompt reads a pipe the same way.
 TEST(Credentials, APipedPasswordIsTheFirstLineWithoutItsLineEnd) {
   const struct {
     std::string piped;
@@ -186,29 +186,38 @@ TEST(Credentials, APipedPasswordIsTheFirstLineWithoutItsLineEnd) {
       {"p\xc3\xa4ss w\xc3\xb6rd", true, L"p\u00e4ss w\u00f6rd", ""},  // the input ends the line
       {"", false, L"", ""},
   };
+  const struct {
+    const char* name;
+    bool (*ask)(std::wstring& password);
+  } prompts[] = {
+      {"Tollix", [](std::wstring& password) { return AskPassword(L"CORP\\admin", password); }},
+      {"wmic", [](std::wstring& password) { return AskPasswordShowingStars(L"Enter the password :", password); }},
+  };
   const HANDLE standardInput = GetStdHandle(STD_INPUT_HANDLE);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.piped);
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
-    DWORD written = 0;
-    if (!c.piped.empty()) {
-      ASSERT_TRUE(WriteFile(writeEnd, c.piped.data(), static_cast<DWORD>(c.piped.size()), &written, nullptr));
+  for (const auto& prompt : prompts) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(prompt.name) + ": " + c.piped);
+      HANDLE readEnd = nullptr;
+      HANDLE writeEnd = nullptr;
+      ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
+      DWORD written = 0;
+      if (!c.piped.empty()) {
+        ASSERT_TRUE(WriteFile(writeEnd, c.piped.data(), static_cast<DWORD>(c.piped.size()), &written, nullptr));
+      }
+      CloseHandle(writeEnd);
+      SetStdHandle(STD_INPUT_HANDLE, readEnd);
+      std::wstring password = L"stale";
+      const bool read = prompt.ask(password);
+      SetStdHandle(STD_INPUT_HANDLE, standardInput);
+      std::string left(64, '\0');
+      DWORD got = 0;
+      if (!ReadFile(readEnd, left.data(), static_cast<DWORD>(left.size()), &got, nullptr)) got = 0;
+      left.resize(got);
+      CloseHandle(readEnd);
+      EXPECT_EQ(read, c.read);
+      EXPECT_EQ(password, c.password);
+      EXPECT_EQ(left, c.left);
     }
-    CloseHandle(writeEnd);
-    SetStdHandle(STD_INPUT_HANDLE, readEnd);
-    std::wstring password = L"stale";
-    const bool read = AskPassword(L"CORP\\admin", password);
-    SetStdHandle(STD_INPUT_HANDLE, standardInput);
-    std::string left(64, '\0');
-    DWORD got = 0;
-    if (!ReadFile(readEnd, left.data(), static_cast<DWORD>(left.size()), &got, nullptr)) got = 0;
-    left.resize(got);
-    CloseHandle(readEnd);
-    EXPECT_EQ(read, c.read);
-    EXPECT_EQ(password, c.password);
-    EXPECT_EQ(left, c.left);
   }
 }
 

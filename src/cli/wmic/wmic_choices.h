@@ -71,6 +71,8 @@ inline constexpr std::wstring_view kOutputFileText = L"Cannot open the output fi
 // the words that end it (with the end of the input).
 inline constexpr std::wstring_view kPromptText = L"wmic:root\\cli>";
 inline constexpr std::wstring_view kPromptEndWords[] = {L"exit", L"quit"};
+// /user: without /password: asks this, on the console, as wmic did.
+inline constexpr std::wstring_view kPasswordPromptText = L"Enter the password :";
 // /user: without /password:, and no password typed or piped in.
 inline constexpr std::wstring_view kNoPasswordText = L"No password was given.";
 // /failfast:on without a time: the bound of each connection and Next, in

@@ -4,6 +4,7 @@
 #include "base/output.h"
 #include "base/wmic_output.h"
 #include "cli/password_prompt.h"
+#include "cli/wmic/wmic_choices.h"
 #include "cli/wmic/wmic_main.h"
 
 namespace {
@@ -69,7 +70,9 @@ class StandardWmicStreams final : public WmicStreams {
     return WmicOutputSink::OpenFile(path, append, error);
   }
 
-  bool AskPassword(std::wstring& password) override { return ::AskPassword(L"", password); }
+  bool AskPassword(std::wstring& password) override {
+    return AskPasswordShowingStars(wmic_choices::kPasswordPromptText, password);
+  }
 
   bool ReadLine(std::wstring& line) override {
     line.clear();
