@@ -7,13 +7,21 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
 // Text settings hold at most FIELD_CHARS - 1 characters.
 inline constexpr std::size_t FIELD_CHARS = 260;
 
-enum class Operation : int { GET = 0, SET = 1, CALL = 2 };
+enum class Operation : int { GET = 0, SET = 1, CALL = 2, DELETE_INSTANCE = 3, CREATE_INSTANCE = 4 };
+
+// A value typed on the command line for a method's parameter or an object's
+// property, converted by its CIM type once WMI says what that is.
+struct TextValue {
+  std::wstring name;  // empty: by position, in the order WMI gives the parameters
+  std::wstring text;
+};
 
 struct RunSettings {
   std::wstring argNamespace;
@@ -55,6 +63,17 @@ struct RunSettings {
   // for in place of its own; none: the blanket's.
   std::optional<unsigned long> authenticationLevel;
   std::optional<unsigned long> impersonationLevel;
+
+  // CALL, SET and CREATE with values as text (used instead of argArguments
+  // and params when given); numbers may also be written &H and hex digits.
+  std::vector<TextValue> textValues;
+  int textValuesGiven = 0;
+  // A result whose change fails is reported and the others are still
+  // changed; the run fails at the end.
+  int goOnAfterFailure = 0;
+  // CALL without a where: a static method, or any method of a class without
+  // instances, is called once on the class; CREATE always is.
+  int staticOnClass = 0;
 
   // Read from argThrottle and argTimeout once they are checked.
   int throttle = 32;

@@ -64,6 +64,9 @@ void PrintDebugEcho(const RunSettings& settings, Layout& layout) {
       PrintInfo(layout, L"INFO: argFUNC=CALL, method name=%ls, arguments=%ls\r\n", settings.argMethodName.c_str(),
             settings.argArguments.c_str());
       break;
+    case Operation::DELETE_INSTANCE:
+    case Operation::CREATE_INSTANCE:  // not of this grammar
+      break;
   }
   if (settings.paramsGiven) PrintInfo(layout, L"INFO: params=[%ls]\r\n", settings.argParams.c_str());
   if (settings.classGiven) PrintInfo(layout, L"INFO: class=[%ls]\r\n", settings.argClass.c_str());

@@ -112,6 +112,15 @@ int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, cons
     if (ConvertNamedValues(wmi, layout, services, *settings.params, inParameters, methodName, named) != 0) return 1;
     if (layout.OutputLost(true)) return 1;
     if (PutNamedValues(wmi, settings, layout, inParameters, named) != 0) return 1;
+  } else if (settings.textValuesGiven) {
+    std::vector<TypedValue> typed;
+    if (!inParameters && !settings.textValues.empty()) {
+      PrintError(layout, L"ERROR: Method %ls has no input parameters.\r\n", methodName);
+      return 1;
+    }
+    if (ConvertTextValues(wmi, layout, settings.textValues, inParameters, methodName, typed) != 0) return 1;
+    if (layout.OutputLost(true)) return 1;
+    if (PutMethodValues(wmi, settings, layout, inParameters, typed) != 0) return 1;
   } else {
     const std::vector<std::wstring> values = SplitAtCommas(settings.argArguments);
     if (!inParameters && !values.empty()) {
@@ -130,10 +139,13 @@ int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, cons
   if (debug) PrintInfo(layout, L"INFO: Execute method [%ls] start.\r\n", methodName);
 
   WmiObject outParameters;
+  const Layout::Change change{Operation::CALL, className, methodName, object};
+  if (!layout.Changing(wmi, change)) return 0;
   if (layout.OutputLost(true)) return 1;
   hr = wmi.ExecMethod(services, objectPath, methodName, inParameters, outParameters);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute method. Error code = 0x%x\r\n", hr);
   if (debug) PrintInfo(layout, L"INFO: Execute method [%ls] end.\r\n", methodName);
+  layout.Changed(wmi, change, outParameters ? &outParameters : nullptr);
 
   if (!outParameters) {
     layout.NoOutputParameters();

@@ -88,10 +88,40 @@ int SetNamedProperties(WmiAccess& wmi, const RunSettings& settings, Layout& layo
   return ShowAndWriteBack(wmi, settings, layout, services, object, shown);
 }
 
+// Values typed as text, each converted by its property's CIM type, all Put
+// and then written back with one PutInstance that only updates.
+int SetTextProperties(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                      const WmiObject& object) {
+  std::vector<TypedValue> typed;
+  if (ConvertTextValues(wmi, layout, settings.textValues, object, nullptr, typed) != 0) return 1;
+  if (layout.OutputLost(true)) return 1;
+  for (const TypedValue& value : typed) {
+    HRESULT hr = PutTypedValue(wmi, object, value);
+    // Wine's result objects take strings only; WMI converts a string itself.
+    if (FAILED(hr) && value.value.type() != VT_BSTR) {
+      const Variant text = Variant::FromString(value.json.c_str());
+      hr = wmi.Put(object, value.name.c_str(), text.get());
+    }
+    if (FAILED(hr)) {
+      PrintError(layout, L"ERROR: Failed to put value as [%ls]. Error code = 0x%x\r\n", value.name.c_str(),
+                 static_cast<unsigned>(hr));
+      return 1;
+    }
+  }
+  const Layout::Change change{Operation::SET, settings.argClassName.c_str(), nullptr, &object};
+  if (!layout.Changing(wmi, change)) return 0;
+  if (layout.OutputLost(true)) return 1;
+  const HRESULT hr = wmi.PutInstance(services, object, kUpdateOnlyFlags);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to put instance. Error code = 0x%x\r\n", hr);
+  layout.Changed(wmi, change, nullptr);
+  return 0;
+}
+
 }  // namespace
 
 int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
                         const WmiObject& object) {
+  if (settings.textValuesGiven) return SetTextProperties(wmi, settings, layout, services, object);
   if (settings.params) return SetNamedProperties(wmi, settings, layout, services, object);
   const bool debug = settings.debugDisplay != 0;
   const wchar_t* key = settings.argKey.c_str();

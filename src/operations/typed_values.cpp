@@ -136,6 +136,49 @@ Variant StringOf(const std::wstring& text) {
   return value;
 }
 
+// The width of each integer type in bits, and whether it has a sign.
+bool IntegerWidth(CIMTYPE type, unsigned& bits, bool& signedType) {
+  switch (type) {
+    case CIM_SINT8: bits = 8; signedType = true; return true;
+    case CIM_UINT8: bits = 8; signedType = false; return true;
+    case CIM_SINT16: bits = 16; signedType = true; return true;
+    case CIM_UINT16: bits = 16; signedType = false; return true;
+    case CIM_SINT32: bits = 32; signedType = true; return true;
+    case CIM_UINT32: bits = 32; signedType = false; return true;
+    case CIM_SINT64: bits = 64; signedType = true; return true;
+    case CIM_UINT64: bits = 64; signedType = false; return true;
+    default: return false;
+  }
+}
+
+// Hex digits as the bits of `type`: more bits than the type has is out of
+// its range; with the top bit set, a signed type reads them as negative.
+bool HexBits(const std::wstring& digits, CIMTYPE type, Whole& whole) {
+  unsigned bits = 0;
+  bool signedType = false;
+  if (!IntegerWidth(type, bits, signedType) || digits.empty() || digits.size() > 16) return false;
+  unsigned long long value = 0;
+  for (const wchar_t c : digits) {
+    unsigned digit = 0;
+    if (c >= L'0' && c <= L'9') {
+      digit = static_cast<unsigned>(c - L'0');
+    } else if (c >= L'a' && c <= L'f') {
+      digit = static_cast<unsigned>(c - L'a' + 10);
+    } else if (c >= L'A' && c <= L'F') {
+      digit = static_cast<unsigned>(c - L'A' + 10);
+    } else {
+      return false;
+    }
+    value = value * 16 + digit;
+  }
+  if (bits < 64 && value >> bits != 0) return false;
+  const unsigned long long top = 1ull << (bits - 1);
+  whole.negative = signedType && (value & top) != 0;
+  // The two's complement of the bits, as a magnitude below zero.
+  whole.magnitude = whole.negative ? (bits < 64 ? (1ull << bits) - value : ~value + 1) : value;
+  return true;
+}
+
 // The documented and the exact VARIANTs of a whole number already in range.
 void IntegerVariants(CIMTYPE type, const Whole& whole, Variant& documented, Variant& exact) {
   const long long asSigned = whole.negative ? static_cast<long long>(0ull - whole.magnitude)
@@ -323,7 +366,8 @@ class Converter {
   // the ranges named values have; prints why not and returns false when it
   // does not fit. Left to WMI, a uint32 above 2147483647 would be refused on
   // Windows, which reads the string as the VT_I4 a uint32 travels as.
-  bool ConvertText(const std::wstring& text, const Declared& declared, Variant& documented, Variant& exact) {
+  bool ConvertText(const std::wstring& text, const Declared& declared, Variant& documented, Variant& exact,
+                   bool hexAllowed = false) {
     const CIMTYPE type = declared.type;
     if ((type & CIM_FLAG_ARRAY) || type == CIM_OBJECT) {
       PrintError(layout_, L"ERROR: %ls takes %ls: give it with /params:.\r\n", declared.name.c_str(),
@@ -334,6 +378,12 @@ class Converter {
     if (RangeOf(type, range)) {
       std::string digits;
       Whole whole;
+      if (hexAllowed && text.size() > 2 && text[0] == L'&' && (text[1] == L'H' || text[1] == L'h')) {
+        if (!HexBits(text.substr(2), type, whole)) return TextOutOfRange(declared, text);
+        if (!InRange(whole, range)) return TextOutOfRange(declared, text);
+        IntegerVariants(type, whole, documented, exact);
+        return true;
+      }
       if (!ToUtf8(text, digits)) return NotOfType(declared, text);
       // Digits too many for 64 bits are a number still, only out of range.
       if (!ParseDecimal(digits, whole)) return IsDecimal(digits) ? TextOutOfRange(declared, text) : NotOfType(declared, text);
@@ -622,6 +672,50 @@ int ConvertPositionalValues(WmiAccess& wmi, Layout& layout, const std::vector<st
     value.name = declared.name;
     value.json = values[i];
     if (!converter.ConvertText(values[i], declared, value.value, value.exact)) return 1;
+    converted.push_back(std::move(value));
+  }
+  return 0;
+}
+
+int ConvertTextValues(WmiAccess& wmi, Layout& layout, const std::vector<TextValue>& values, const WmiObject& target,
+                      const wchar_t* method, std::vector<TypedValue>& converted) {
+  converted.clear();
+  std::vector<std::wstring> names;
+  if (method != nullptr && ReadParameterNames(wmi, layout, target, names) != 0) return 1;
+  const WmiServices none;
+  Converter converter(wmi, layout, none);
+  size_t position = 0;
+  for (const TextValue& given : values) {
+    const bool named = !given.name.empty();
+    if (!named && position >= names.size()) {
+      if (method != nullptr) {
+        PrintError(layout, L"ERROR: Method %ls takes %d input parameters, %d values given.\r\n", method,
+                   static_cast<int>(names.size()), static_cast<int>(values.size()));
+      } else {
+        PrintError(layout, L"ERROR: \"%ls\" names no property: give it as NAME=VALUE.\r\n", given.text.c_str());
+      }
+      return 1;
+    }
+    const std::wstring name = named ? given.name : names[position++];
+    Declared declared;
+    bool found = false;
+    const HRESULT hr = converter.Find(target, name, declared, found);
+    if (FAILED(hr)) {
+      converter.ReportReadFailed(hr);
+      return 1;
+    }
+    if (!found) {
+      if (method != nullptr) {
+        PrintError(layout, L"ERROR: Method %ls has no input parameter %ls.\r\n", method, name.c_str());
+      } else {
+        PrintError(layout, L"ERROR: %ls has no property %ls.\r\n", ClassOf(wmi, target).c_str(), name.c_str());
+      }
+      return 1;
+    }
+    TypedValue value;
+    value.name = declared.name;
+    value.json = given.text;
+    if (!converter.ConvertText(given.text, declared, value.value, value.exact, true)) return 1;
     converted.push_back(std::move(value));
   }
   return 0;

@@ -11,6 +11,7 @@
 
 class Layout;
 struct RunSettings;
+struct TextValue;
 
 // One value, ready to Put.
 struct TypedValue {
@@ -53,6 +54,16 @@ int ReadParameterNames(WmiAccess& wmi, Layout& layout, const WmiObject& paramete
 // and returns 1: nothing has been Put then.
 int ConvertPositionalValues(WmiAccess& wmi, Layout& layout, const std::vector<std::wstring>& values,
                             const WmiObject& target, const wchar_t* method, std::vector<TypedValue>& converted);
+
+// Values typed as text, by name or by position (the parameters taken in the
+// order GetNames gives them), each converted by the CIM type `target`
+// declares for it, a number also from &H and hex digits, whose bits are read
+// by that type (&H80000001 is 2147483649 for a uint32, -2147483647 for a
+// sint32). `method` names the method for CALL and is null for a property.
+// On the first value that does not fit, prints why and returns 1: nothing
+// has been Put then.
+int ConvertTextValues(WmiAccess& wmi, Layout& layout, const std::vector<TextValue>& values, const WmiObject& target,
+                      const wchar_t* method, std::vector<TypedValue>& converted);
 
 // Puts one converted value, once more as its exact type when WMI calls the
 // documented one a type mismatch; only the last answer counts.

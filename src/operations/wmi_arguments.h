@@ -36,6 +36,14 @@ inline LONG ConnectFlags(bool bounded) { return bounded ? WBEM_FLAG_CONNECT_USE_
 // SET writes the object back whether or not WMI has it already.
 inline constexpr LONG kPutInstanceFlags = WBEM_FLAG_CREATE_OR_UPDATE;
 
+// Changes written as wmic writes them: SET only updates what is there,
+// CREATE only makes what is not, and DELETE takes no flags.
+inline constexpr LONG kUpdateOnlyFlags = WBEM_FLAG_UPDATE_ONLY;
+inline constexpr LONG kCreateOnlyFlags = WBEM_FLAG_CREATE_ONLY;
+inline constexpr LONG kDeleteInstanceFlags = 0;
+// The output parameters as MOF text, without the flags that add qualifiers.
+inline constexpr LONG kObjectTextFlags = 0;
+
 // /describe walks every method of the class, those it inherits included.
 inline constexpr LONG kMethodEnumerationFlags = 0;
 

@@ -1,6 +1,7 @@
 #include "operations/wmi_query.h"
 
 #include "base/run_settings.h"
+#include "operations/declared_schema.h"
 #include "operations/describe_class.h"
 #include "operations/wmi_arguments.h"
 #include "render/layout.h"
@@ -15,6 +16,9 @@ int ApplyOperation(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
       return CallMethodOnObject(wmi, settings, layout, services, object);
     case Operation::SET:
       return SetPropertyOnObject(wmi, settings, layout, services, object);
+    case Operation::DELETE_INSTANCE:
+      return DeleteObject(wmi, settings, layout, services, object);
+    case Operation::CREATE_INSTANCE:  // made once, on the class
     case Operation::GET:
       break;
   }
@@ -80,6 +84,21 @@ int BlanketEnumerator(WmiAccess& wmi, Layout& layout, const WmiEnumerator& resul
 
 namespace {
 
+// A CALL without a where: a static method is the class's. `hr` fails, with
+// the failure printed, when the class cannot be read.
+bool CallsTheClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                   HRESULT& hr) {
+  hr = S_OK;
+  if (settings.argFUNC != Operation::CALL) return false;
+  WmiObject classObject;
+  hr = wmi.GetClass(services, settings.argClassName.c_str(), classObject);
+  if (FAILED(hr)) {
+    ReportFailure(layout, L"ERROR: Failed to get object. Error code = 0x%x\r\n", hr);
+    return true;
+  }
+  return MethodHas(wmi, classObject, settings.argMethodName, L"static");
+}
+
 // Everything that needs COM, with every interface held in a scope that ends
 // before COM is uninitialised.
 int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
@@ -91,17 +110,23 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   // The class itself, not its instances: nothing to query.
   if (settings.describe) return DescribeClass(wmi, settings, layout, services);
   const bool listLayout = settings.formatCsv == 0 && settings.formatJson == 0;
-  if (settings.classGiven) {
+  if (settings.classGiven || (settings.staticOnClass && CallsTheClass(wmi, settings, layout, services, hr))) {
+    if (FAILED(hr)) return 1;
     // Shown as a query's CALL on its one result is shown.
     if (layout.OutputLost(true)) return 1;
     if (listLayout) PrintLine(layout, L"\r\n");
-    if (CallMethodOnClass(wmi, settings, layout, services) != 0) return 1;
+    const int failed = settings.argFUNC == Operation::CREATE_INSTANCE ? CreateInstance(wmi, settings, layout, services)
+                                                                        : CallMethodOnClass(wmi, settings, layout, services);
+    if (failed != 0) return 1;
     if (layout.OutputLost(true)) return 1;
     if (listLayout) PrintLine(layout, L"\r\n");
     return 0;
   }
 
-  if (settings.argFUNC == Operation::CALL && RefuseStaticMethodOfQuery(wmi, settings, layout, services) != 0) return 1;
+  if (settings.argFUNC == Operation::CALL && !settings.staticOnClass &&
+      RefuseStaticMethodOfQuery(wmi, settings, layout, services) != 0) {
+    return 1;
+  }
   WmiEnumerator results;
   hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);
@@ -110,6 +135,8 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
   // SET and CALL change WMI, so what they printed is pushed out before the
   // next object; GET only reads, and its output may stay buffered.
   const bool changes = settings.argFUNC != Operation::GET;
+  size_t objects = 0;
+  int failed = 0;
   for (;;) {
     if (layout.OutputLost(changes)) return 1;
     if (listLayout) PrintLine(layout, L"\r\n");
@@ -121,10 +148,17 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
     // A failing Next is how Windows reports a bad query or an unknown class;
     // it is not the end of the results.
     if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get next object. Error code = 0x%x\r\n", hr);
-    if (returned == 0 || !object) break;
-    if (ApplyOperation(wmi, settings, layout, services, object) != 0) return 1;
+    if (returned == 0 || !object) {
+      // A class without instances: its method is the class's.
+      if (settings.staticOnClass && objects == 0) return CallMethodOnClass(wmi, settings, layout, services);
+      break;
+    }
+    ++objects;
+    if (ApplyOperation(wmi, settings, layout, services, object) == 0) continue;
+    if (!settings.goOnAfterFailure) return 1;
+    failed = 1;
   }
-  return 0;
+  return failed;
 }
 
 }  // namespace

@@ -45,3 +45,7 @@ int RefuseStaticMethodOfQuery(WmiAccess& wmi, const RunSettings& settings, Layou
 int CallMethodOnClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services);
 int SetPropertyOnObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
                         const WmiObject& object);
+int DeleteObject(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
+                 const WmiObject& object);
+// CREATE: one new instance of the class, of the values given as text.
+int CreateInstance(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services);

@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/run_settings.h"
 #include "render/value_text.h"
+#include "wmi/wmi_access.h"
 
 class OutputSink;
 class WmiAccess;
@@ -69,6 +71,21 @@ class Layout {
 
   // What /describe read of a class, as one object of the run.
   virtual void Schema(const ClassSchema& schema) = 0;
+
+  // A change about to go to WMI, and one WMI has taken: CALL's ExecMethod,
+  // SET's and CREATE's PutInstance, DELETE's DeleteInstance. `object` is the
+  // result changed, or null for the class. A layout that asks first may
+  // answer false to leave this one unchanged. Tollix's own layouts show a
+  // change by its values and success line, and leave these be.
+  struct Change {
+    Operation operation;
+    const wchar_t* className;
+    const wchar_t* method;    // CALL only
+    const WmiObject* object;  // null: the class
+  };
+  virtual bool Changing(WmiAccess& /*wmi*/, const Change& /*change*/) { return true; }
+  // `outParameters` is CALL's, and null where there are none.
+  virtual void Changed(WmiAccess& /*wmi*/, const Change& /*change*/, const WmiObject* /*outParameters*/) {}
 
   // Whether the output has failed, so that the run must stop; with `flush`,
   // what is held back is pushed out first, as before a change to WMI that

@@ -215,6 +215,15 @@ HRESULT ComWmiAccess::PutInstance(const WmiServices& services, const WmiObject& 
   return Raw(services)->PutInstance(Raw(object), flags, nullptr, nullptr);
 }
 
+HRESULT ComWmiAccess::DeleteInstance(const WmiServices& services, const wchar_t* objectPath, LONG flags) {
+  const Bstr path(objectPath);
+  return Raw(services)->DeleteInstance(path.get(), flags, nullptr, nullptr);
+}
+
+HRESULT ComWmiAccess::GetObjectText(const WmiObject& object, LONG flags, Bstr& text) {
+  return Raw(object)->GetObjectText(flags, text.put());
+}
+
 void ComWmiAccess::UninitializeCom() { CoUninitialize(); }
 
 HRESULT ComWmiAccess::EmbeddedObject(const VARIANT& value, WmiObject& object) {

@@ -29,6 +29,8 @@ class ComWmiAccess final : public WmiAccess {
   HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
                      const WmiObject& inParameters, WmiObject& outParameters) override;
   HRESULT PutInstance(const WmiServices& services, const WmiObject& object, LONG flags) override;
+  HRESULT DeleteInstance(const WmiServices& services, const wchar_t* objectPath, LONG flags) override;
+  HRESULT GetObjectText(const WmiObject& object, LONG flags, Bstr& text) override;
   void UninitializeCom() override;
   HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) override;
   HRESULT PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,

@@ -114,6 +114,9 @@ class WmiAccess {
   virtual HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
                              const WmiObject& inParameters, WmiObject& outParameters) = 0;
   virtual HRESULT PutInstance(const WmiServices& services, const WmiObject& object, LONG flags) = 0;
+  virtual HRESULT DeleteInstance(const WmiServices& services, const wchar_t* objectPath, LONG flags) = 0;
+  // The object as MOF text, as WMI itself writes it.
+  virtual HRESULT GetObjectText(const WmiObject& object, LONG flags, Bstr& text) = 0;
   virtual void UninitializeCom() = 0;
   // The object held by an embedded-object value (VT_UNKNOWN), to read its
   // properties like any other object's.

@@ -1,5 +1,6 @@
 #include "support/fake_wmi_access.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cwchar>
@@ -16,7 +17,7 @@ const wchar_t* const kOpNames[] = {
     L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject",
     L"PropertyQualifier", L"BeginMethodEnumeration", L"NextMethod", L"EndMethodEnumeration", L"MethodQualifier",
     L"ObjectValue", L"SetEnumeratorBlanket", L"SetServicesUnknownBlanket", L"SetEnumeratorUnknownBlanket",
-    L"ExecNotificationQuery", L"QueryUnknown"};
+    L"ExecNotificationQuery", L"QueryUnknown", L"DeleteInstance", L"GetObjectText"};
 static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
 
 // The VARIANT type WMI uses for a property of this CIM type.
@@ -87,6 +88,17 @@ class FakeEmbedded final : public IUnknown {
  private:
   std::atomic<ULONG> references_{1};
 };
+
+// The object an embedded-object value of this fake holds, living as long as
+// the value; null for any other value.
+const FakeObject* FakeEmbeddedObject(const VARIANT& value) {
+  if (value.vt != VT_UNKNOWN || value.punkVal == nullptr) return nullptr;
+  void* raw = nullptr;
+  if (FAILED(value.punkVal->QueryInterface(kFakeEmbedded, &raw))) return nullptr;
+  auto* embedded = static_cast<FakeEmbedded*>(static_cast<IUnknown*>(raw));
+  embedded->Release();
+  return &embedded->object;
+}
 
 }  // namespace
 
@@ -668,6 +680,118 @@ HRESULT FakeWmiAccess::PutInstance(const WmiServices& services, const WmiObject&
   if (ShouldFail(WmiOp::PutInstance, hr)) return hr;
   NodeOf(services.get());
   written.push_back(NodeOf(object.get()).object);
+  return S_OK;
+}
+
+HRESULT FakeWmiAccess::DeleteInstance(const WmiServices& services, const wchar_t* objectPath, LONG flags) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  deleteInstanceFlags = flags;
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::DeleteInstance, hr)) return hr;
+  NodeOf(services.get());
+  deleted.emplace_back(objectPath);
+  return S_OK;
+}
+
+namespace {
+
+std::wstring MofString(const wchar_t* text, size_t length) {
+  std::wstring quoted = L"\"";
+  for (size_t i = 0; i < length; ++i) {
+    switch (text[i]) {
+      case L'"': quoted += L"\\\""; break;
+      case L'\\': quoted += L"\\\\"; break;
+      case L'\n': quoted += L"\\n"; break;
+      case L'\t': quoted += L"\\t"; break;
+      case L'\r': quoted += L"\\r"; break;
+      default: quoted += text[i];
+    }
+  }
+  return quoted + L"\"";
+}
+
+void AppendMofObject(const FakeObject& object, const std::wstring& indent, std::wstring& text);
+
+// One element of a value, by its VARIANT type.
+std::wstring MofScalar(const VARIANT& value, const std::wstring& indent) {
+  switch (value.vt) {
+    case VT_BSTR: return MofString(value.bstrVal, SysStringLen(value.bstrVal));
+    case VT_BOOL: return value.boolVal ? L"TRUE" : L"FALSE";
+    case VT_I1: return std::to_wstring(value.cVal);
+    case VT_UI1: return std::to_wstring(value.bVal);
+    case VT_I2: return std::to_wstring(value.iVal);
+    case VT_UI2: return std::to_wstring(value.uiVal);
+    case VT_I4: return std::to_wstring(value.lVal);
+    case VT_UI4: return std::to_wstring(value.ulVal);
+    case VT_I8: return std::to_wstring(value.llVal);
+    case VT_UI8: return std::to_wstring(value.ullVal);
+    case VT_R4: return std::to_wstring(value.fltVal);
+    case VT_R8: return std::to_wstring(value.dblVal);
+    case VT_UNKNOWN: {
+      const FakeObject* embedded = FakeEmbeddedObject(value);
+      if (embedded == nullptr) return L"NULL";
+      std::wstring text;
+      AppendMofObject(*embedded, indent + L"\t", text);
+      return text;
+    }
+    default: return L"NULL";
+  }
+}
+
+std::wstring MofValue(const VARIANT& value, const std::wstring& indent) {
+  if (!(value.vt & VT_ARRAY)) return MofScalar(value, indent);
+  SAFEARRAY* array = value.parray;
+  LONG lower = 0;
+  LONG upper = -1;
+  SafeArrayGetLBound(array, 1, &lower);
+  SafeArrayGetUBound(array, 1, &upper);
+  std::wstring text = L"{";
+  for (LONG i = lower; i <= upper; ++i) {
+    VARIANT element;
+    VariantInit(&element);
+    element.vt = static_cast<VARTYPE>(value.vt & ~VT_ARRAY);
+    if (element.vt == VT_BSTR) {
+      BSTR item = nullptr;
+      SafeArrayGetElement(array, &i, &item);
+      element.bstrVal = item;
+    } else {
+      SafeArrayGetElement(array, &i, &element.llVal);
+    }
+    if (i > lower) text += L", ";
+    text += MofScalar(element, indent);
+    VariantClear(&element);
+  }
+  return text + L"}";
+}
+
+void AppendMofObject(const FakeObject& object, const std::wstring& indent, std::wstring& text) {
+  std::vector<const FakeProperty*> shown;
+  for (const FakeProperty& property : object.properties) {
+    const VARTYPE type = property.value.type();
+    if (property.name.rfind(L"__", 0) == 0 || type == VT_NULL || type == VT_EMPTY) continue;
+    shown.push_back(&property);
+  }
+  std::sort(shown.begin(), shown.end(), [](const FakeProperty* left, const FakeProperty* right) {
+    return CompareStringOrdinal(left->name.c_str(), -1, right->name.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+  });
+  text += L"\ninstance of " + object.className + L"\n" + indent.substr(1) + L"{\n";
+  for (const FakeProperty* property : shown) {
+    text += indent + property->name + L" = " + MofValue(property->value.get(), indent) + L";\n";
+  }
+  text += indent.substr(1) + L"}";
+}
+
+}  // namespace
+
+HRESULT FakeWmiAccess::GetObjectText(const WmiObject& object, LONG flags, Bstr& text) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::GetObjectText, hr)) return hr;
+  if (flags != 0) return static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER);
+  std::wstring mof;
+  AppendMofObject(NodeOf(object.get()).object, L"\t", mof);
+  mof += L";\n";
+  text = Bstr(mof.c_str());
   return S_OK;
 }
 

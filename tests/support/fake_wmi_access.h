@@ -22,7 +22,7 @@ enum class WmiOp {
   GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
   ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, PropertyQualifier, BeginMethodEnumeration,
   NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, SetEnumeratorBlanket, SetServicesUnknownBlanket,
-  SetEnumeratorUnknownBlanket, ExecNotificationQuery, QueryUnknown, Count
+  SetEnumeratorUnknownBlanket, ExecNotificationQuery, QueryUnknown, DeleteInstance, GetObjectText, Count
 };
 // The interfaces a blanket is set on, as blanketsSetOn names them.
 inline constexpr wchar_t kServicesInterface[] = L"IWbemServices";
@@ -138,6 +138,8 @@ class FakeWmiAccess final : public WmiAccess {
   std::vector<PutRecord> puts;            // Put on result objects and parameter objects
   std::vector<ExecRecord> executed;       // ExecMethod that ran
   std::vector<FakeObject> written;        // PutInstance that succeeded
+  std::vector<std::wstring> deleted;      // DeleteInstance's paths that succeeded
+  LONG deleteInstanceFlags = -1;
   std::vector<WmiOp> log;                 // every operation, in call order
   bool keepLog = true;                    // off for runs too large to log
   // Put takes an integer only as the VARIANT type that matches its CIM type
@@ -209,6 +211,12 @@ class FakeWmiAccess final : public WmiAccess {
   HRESULT ExecMethod(const WmiServices& services, const wchar_t* objectPath, const wchar_t* method,
                      const WmiObject& inParameters, WmiObject& outParameters) override;
   HRESULT PutInstance(const WmiServices& services, const WmiObject& object, LONG flags) override;
+  HRESULT DeleteInstance(const WmiServices& services, const wchar_t* objectPath, LONG flags) override;
+  // As Windows writes it: a line end, "instance of CLASS", "{", each property
+  // that is not NULL in alphabetical order as a TAB and "Name = value;",
+  // then "};" and a line end; strings quoted with MOF's escapes, embedded
+  // objects written the same way a level deeper.
+  HRESULT GetObjectText(const WmiObject& object, LONG flags, Bstr& text) override;
   void UninitializeCom() override;
   HRESULT ArrayLowerBound(SAFEARRAY* array, LONG& bound) override;
   HRESULT ArrayUpperBound(SAFEARRAY* array, LONG& bound) override;
