@@ -99,6 +99,8 @@ class NoStreams final : public WmicStreams {
   std::unique_ptr<OutputSink> OpenFile(const std::wstring&, bool, DWORD&) override { return nullptr; }
   bool AskPassword(std::wstring&) override { return false; }
   bool ReadLine(std::wstring&) override { return false; }
+  void ChangeMessagesFollow() override {}
+  bool CanAsk() override { return false; }
 
  private:
   BufferSink out_;

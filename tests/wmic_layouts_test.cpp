@@ -51,7 +51,7 @@ void PrintAll(FakeWmiAccess& wmi, WmicLayout& layout) {
 Printed Print(FakeWmiAccess& wmi, WmicLayoutKind format, const std::wstring& node = L"PC1") {
   BufferSink out;
   BufferSink errors;
-  auto layout = MakeWmicLayout(format, out, errors, {node, false});
+  auto layout = MakeWmicLayout(format, out, errors, {node, false, {}, {}});
   PrintAll(wmi, *layout);
   return {out.Text(), errors.Text()};
 }
@@ -64,7 +64,7 @@ std::string PipeBytes(FakeWmiAccess& wmi, WmicLayoutKind format) {
   {
     WmicOutputSink out(writer);
     BufferSink errors;
-    auto layout = MakeWmicLayout(format, out, errors, {L"PC1", false});
+    auto layout = MakeWmicLayout(format, out, errors, {L"PC1", false, {}, {}});
     PrintAll(wmi, *layout);
   }
   CloseHandle(writer);
@@ -301,7 +301,7 @@ TEST(WmicLayouts, ErrorDescriptions) {
 TEST(WmicLayouts, ALargeTableKeepsEveryRow) {
   BufferSink out;
   BufferSink errors;
-  auto layout = MakeWmicLayout(WmicLayoutKind::kTable, out, errors, {L"PC1", false});
+  auto layout = MakeWmicLayout(WmicLayoutKind::kTable, out, errors, {L"PC1", false, {}, {}});
   FakeWmiAccess wmi;
   const Variant value = StringValue(L"value");
   const Variant wider = StringValue(L"wider value");

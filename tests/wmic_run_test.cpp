@@ -57,6 +57,8 @@ class TestStreams final : public WmicStreams {
     line = lines[nextLine++];
     return true;
   }
+  void ChangeMessagesFollow() override { changeMessages = true; }
+  bool CanAsk() override { return console; }
 
   BufferSink out;
   BufferSink errors;
@@ -64,6 +66,8 @@ class TestStreams final : public WmicStreams {
   int passwordsAsked = 0;
   std::vector<std::wstring> lines;  // typed at the prompt
   size_t nextLine = 0;
+  bool changeMessages = false;
+  bool console = false;  // whether /interactive:on has a console to ask on
   bool wmicOpened = false;
   bool jsonOpened = false;
   std::map<std::wstring, std::wstring> files;
@@ -166,8 +170,6 @@ TEST(WmicRun, EachReadCommandLineBecomesItsQueryAndPrintsWmicsText) {
        kCannotRun},
       {L"/record:x.xml bios get Name", Nothing, L"", L"", L"", L"/record: is not supported.\r\n", kCannotRun},
       {L"bios get Name /every:5", Nothing, L"", L"", L"", L"/every: is not supported.\r\n", kCannotRun},
-      {L"process call terminate", Nothing, L"", L"", L"", L"Only GET and LIST are supported so far.\r\n",
-       kCannotRun},
       // Each object's path alone, one a line.
       {L"bios list instance", TwoBioses, L"SELECT * FROM Win32_BIOS", L"root\\cimv2",
        L"\\\\PC7\\root\\cimv2:Win32_BIOS=@\r\n\\\\PC7\\root\\cimv2:Win32_BIOS=@\r\n", L"", 0},

@@ -25,10 +25,16 @@ UINT WmicNarrowCodePage() {
 
 WmicOutputSink::WmicOutputSink(HANDLE handle) : WmicOutputSink(handle, FormOf(handle), false) {}
 
+std::unique_ptr<WmicOutputSink> WmicOutputSink::ForChanges(HANDLE handle) {
+  const Form form = FormOf(handle) == Form::kConsole ? Form::kConsole : Form::kNarrow;
+  return std::unique_ptr<WmicOutputSink>(new WmicOutputSink(handle, form, false));
+}
+
 WmicOutputSink::WmicOutputSink(HANDLE handle, Form form, bool owned)
     : handle_(handle), form_(form), owned_(owned) {}
 
-std::unique_ptr<WmicOutputSink> WmicOutputSink::OpenFile(const std::wstring& path, bool append, DWORD& error) {
+std::unique_ptr<WmicOutputSink> WmicOutputSink::OpenFile(const std::wstring& path, bool append, DWORD& error,
+                                                         bool singleByte) {
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -42,7 +48,7 @@ std::unique_ptr<WmicOutputSink> WmicOutputSink::OpenFile(const std::wstring& pat
     return nullptr;
   }
   error = NO_ERROR;
-  return std::unique_ptr<WmicOutputSink>(new WmicOutputSink(file, Form::kUnicode, true));
+  return std::unique_ptr<WmicOutputSink>(new WmicOutputSink(file, singleByte ? Form::kNarrow : Form::kUnicode, true));
 }
 
 WmicOutputSink::~WmicOutputSink() {

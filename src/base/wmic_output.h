@@ -24,9 +24,16 @@ class WmicOutputSink final : public OutputSink {
   // Standard output or error as it is: the form follows the handle. The
   // handle stays open when the sink goes.
   explicit WmicOutputSink(HANDLE handle);
+  // What wmic says of changes: a console's Unicode, and single-byte text
+  // with CR CR LF on every other handle, a disk file's too, so that a
+  // script's `>> log 2>&1` stays plain text.
+  static std::unique_ptr<WmicOutputSink> ForChanges(HANDLE handle);
   // /output:FILE (cleared first) or /append:FILE (created when missing).
   // Null, with `error` set, when the file cannot be opened.
-  static std::unique_ptr<WmicOutputSink> OpenFile(const std::wstring& path, bool append, DWORD& error);
+  // With `singleByte`, the file takes single-byte text as a change's
+  // messages do.
+  static std::unique_ptr<WmicOutputSink> OpenFile(const std::wstring& path, bool append, DWORD& error,
+                                                  bool singleByte = false);
   ~WmicOutputSink() override;
   WmicOutputSink(const WmicOutputSink&) = delete;
   WmicOutputSink& operator=(const WmicOutputSink&) = delete;

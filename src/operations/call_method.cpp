@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "operations/declared_schema.h"
 #include "operations/typed_values.h"
+#include "operations/wmi_arguments.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
 #include "render/object_printer.h"
@@ -145,7 +146,12 @@ int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, cons
   hr = wmi.ExecMethod(services, objectPath, methodName, inParameters, outParameters);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute method. Error code = 0x%x\r\n", hr);
   if (debug) PrintInfo(layout, L"INFO: Execute method [%ls] end.\r\n", methodName);
-  layout.Changed(wmi, change, outParameters ? &outParameters : nullptr);
+  Bstr outText;
+  if (outParameters && layout.ShowsObjectText()) {
+    hr = wmi.GetObjectText(outParameters, kObjectTextFlags, outText);
+    if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get object text. Error code = 0x%x\r\n", hr);
+  }
+  layout.Changed(wmi, change, outText.get());
 
   if (!outParameters) {
     layout.NoOutputParameters();

@@ -1,5 +1,8 @@
 #include "operations/wmi_query.h"
 
+#include <string>
+#include <vector>
+
 #include "base/run_settings.h"
 #include "operations/declared_schema.h"
 #include "operations/describe_class.h"
@@ -96,7 +99,17 @@ bool CallsTheClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
     ReportFailure(layout, L"ERROR: Failed to get object. Error code = 0x%x\r\n", hr);
     return true;
   }
-  return MethodHas(wmi, classObject, settings.argMethodName, L"static");
+  if (MethodHas(wmi, classObject, settings.argMethodName, L"static")) return true;
+  // Where WMI keeps no qualifiers (Wine's) nothing says whether the method is
+  // static: called on the class once rather than on every instance, which
+  // for a method such as Win32_Process.Create would mean once an instance.
+  SafeArray list;
+  std::vector<std::wstring> names;
+  if (FAILED(wmi.GetNames(classObject, WBEM_FLAG_NONSYSTEM_ONLY, list)) ||
+      FAILED(ReadNameList(wmi, list, names)) || names.empty()) {
+    return false;
+  }
+  return CimTypeQualifier(wmi, classObject, names.front()).empty();
 }
 
 // Everything that needs COM, with every interface held in a scope that ends

@@ -84,8 +84,11 @@ class Layout {
     const WmiObject* object;  // null: the class
   };
   virtual bool Changing(WmiAccess& /*wmi*/, const Change& /*change*/) { return true; }
-  // `outParameters` is CALL's, and null where there are none.
-  virtual void Changed(WmiAccess& /*wmi*/, const Change& /*change*/, const WmiObject* /*outParameters*/) {}
+  // Whether Changed is to be given CALL's output parameters as MOF text.
+  virtual bool ShowsObjectText() const { return false; }
+  // `outParametersText` is CALL's output parameters as WMI writes them in
+  // MOF, when the layout shows them so and there are any; otherwise null.
+  virtual void Changed(WmiAccess& /*wmi*/, const Change& /*change*/, const wchar_t* /*outParametersText*/) {}
 
   // Whether the output has failed, so that the run must stop; with `flush`,
   // what is held back is pushed out first, as before a change to WMI that

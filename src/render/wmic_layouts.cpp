@@ -342,6 +342,103 @@ class InstanceLayout final : public WmicLayoutBase {
   size_t objects_ = 0;
 };
 
+// What wmic prints of a change: the object's path and what is done to it
+// before, and that it was done once WMI has taken it, CALL's output
+// parameters as MOF text. The query loop's own lines and values are not
+// wmic's, and are left out.
+class ChangeLayout final : public WmicLayoutBase {
+ public:
+  ChangeLayout(OutputSink& out, OutputSink& errors, WmicLayoutOptions options)
+      : WmicLayoutBase(out, errors, std::move(options), WmicValueStyle::kText) {}
+
+  void Line(std::wstring_view) override {}
+  ValueStatus Property(WmiAccess&, const wchar_t*, const VARIANT&, CIMTYPE) override { return {}; }
+  void StartObject() override {}
+  void Cell(const wchar_t*, const std::wstring&) override {}
+  void EndObject() override {}
+  ValueStatus NewValues(WmiAccess&, const std::vector<ShownValue>&) override { return {}; }
+
+  bool Changing(WmiAccess& wmi, const Change& change) override {
+    ++changes_;
+    const std::wstring path = PathOf(wmi, change);
+    if (options_.ask && !options_.ask(Question(change, path))) return false;
+    switch (change.operation) {
+      case Operation::CALL: out_.Write(L"Executing (" + path + L")->" + change.method + L"()\r\n"); break;
+      case Operation::SET: out_.Write(L"Updating property(s) of '" + path + L"'\r\n"); break;
+      case Operation::DELETE_INSTANCE: out_.Write(L"Deleting instance " + path + L"\r\n"); break;
+      case Operation::CREATE_INSTANCE:
+      case Operation::GET: break;
+    }
+    return true;
+  }
+
+  bool ShowsObjectText() const override { return true; }
+
+  void Changed(WmiAccess&, const Change& change, const wchar_t* outParametersText) override {
+    switch (change.operation) {
+      case Operation::CALL:
+        out_.Write(L"Method execution successful.\r\n");
+        if (outParametersText != nullptr) out_.Write(L"Out Parameters:\r\n" + ObjectText(outParametersText) + L"\r\n");
+        break;
+      case Operation::SET: out_.Write(L"Property(s) update successful.\r\n"); break;
+      case Operation::DELETE_INSTANCE: out_.Write(L"Instance deletion successful.\r\n"); break;
+      case Operation::CREATE_INSTANCE: out_.Write(L"Instance creation successful.\r\n"); break;
+      case Operation::GET: break;
+    }
+  }
+
+  void Finish() override {
+    if (changes_ == 0) NoInstances();
+  }
+
+ private:
+  // \\SERVER\NAMESPACE:RELPATH, the namespace as connected; a class by its
+  // name alone.
+  std::wstring PathOf(WmiAccess& wmi, const Change& change) const {
+    if (change.object == nullptr) return change.className;
+    std::wstring server = Text(wmi, *change.object, L"__SERVER");
+    if (server.empty()) server = options_.node;
+    return L"\\\\" + server + L"\\" + options_.nameSpace + L":" + Text(wmi, *change.object, L"__RELPATH");
+  }
+
+  static std::wstring Text(WmiAccess& wmi, const WmiObject& object, const wchar_t* name) {
+    Variant value;
+    if (FAILED(wmi.Get(object, name, value, nullptr)) || value.type() != VT_BSTR || value.get().bstrVal == nullptr) {
+      return {};
+    }
+    return value.get().bstrVal;
+  }
+
+  static std::wstring Question(const Change& change, const std::wstring& path) {
+    switch (change.operation) {
+      case Operation::CALL: return L"Execute (" + path + L")->" + change.method + L"() (Y/N/?)?";
+      case Operation::DELETE_INSTANCE: return L"Delete '" + path + L"' (Y/N/?)?";
+      case Operation::SET: return L"Update '" + path + L"' (Y/N/?)?";
+      case Operation::CREATE_INSTANCE:
+      case Operation::GET: break;
+    }
+    return L"Create an instance of " + path + L" (Y/N/?)?";
+  }
+
+  // WMI's MOF opens with a line end and writes LF alone: the lines from
+  // "instance of" to "};", each ending CR LF.
+  static std::wstring ObjectText(const wchar_t* mof) {
+    std::wstring text;
+    for (const wchar_t* c = mof; *c != L'\0'; ++c) {
+      if (*c == L'\r') continue;
+      if (*c == L'\n') {
+        if (!text.empty()) text += L"\r\n";
+        continue;
+      }
+      text += *c;
+    }
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, L"\r\n") != 0) text += L"\r\n";
+    return text;
+  }
+
+  size_t changes_ = 0;
+};
+
 // Keeps its messages in the record; the base of the recorder, so that they
 // have somewhere to go from the recorder's first moment.
 class RecordedMessages {
@@ -406,6 +503,7 @@ std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out,
     case WmicLayoutKind::kValue: return std::make_unique<ValueLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kCsv: return std::make_unique<CsvLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kInstance: return std::make_unique<InstanceLayout>(out, errors, std::move(options));
+    case WmicLayoutKind::kChange: return std::make_unique<ChangeLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kTable: break;
   }
   return std::make_unique<TableLayout>(out, errors, std::move(options));

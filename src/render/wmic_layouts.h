@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -25,6 +26,7 @@ enum class WmicLayoutKind {
   kValue,  // /value, /format:list, /format:textvaluelist, list full
   kCsv,    // /format:csv
   kInstance,  // list instance: each object's path, one a line
+  kChange,    // call, set, delete, create: a line before each change and one after
 };
 
 // One object as wmic shows it: the texts of its properties in the order they
@@ -62,6 +64,11 @@ struct WmicLayoutOptions {
   // Whether "__" properties are columns (the system properties of a list
   // system); __SERVER always names the CSV node, and is a column only then.
   bool systemProperties = false;
+  // Changes: the namespace in each printed path, as connected ("ROOT\CIMV2"
+  // when none was named), and, with /interactive:on, what asks whether a
+  // change is to be made (its question without a line end; true for yes).
+  std::wstring nameSpace;
+  std::function<bool(const std::wstring& question)> ask;
 };
 
 std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out, OutputSink& errors,

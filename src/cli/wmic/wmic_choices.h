@@ -71,6 +71,15 @@ inline constexpr std::wstring_view kOutputFileText = L"Cannot open the output fi
 // the words that end it (with the end of the input).
 inline constexpr std::wstring_view kPromptText = L"wmic:root\\cli>";
 inline constexpr std::wstring_view kPromptEndWords[] = {L"exit", L"quit"};
+// The namespace in a change's printed path when none was named, as wmic
+// printed it.
+inline constexpr std::wstring_view kDefaultPrintedNamespace = L"ROOT\\CIMV2";
+// /interactive:on with no console to ask on: nothing is changed.
+inline constexpr std::wstring_view kNoConsoleToAskText =
+    L"/INTERACTIVE:ON needs a console to ask on: nothing was changed.";
+// An answer to /interactive:on's question that is neither Y nor N.
+inline constexpr std::wstring_view kAnswerHelpText = L"Y to go on, N to leave it as it is.";
+
 // /user: without /password: asks this, on the console, as wmic did.
 inline constexpr std::wstring_view kPasswordPromptText = L"Enter the password :";
 // /user: without /password:, and no password typed or piped in.

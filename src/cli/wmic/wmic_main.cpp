@@ -58,7 +58,12 @@ std::wstring SystemMessage(DWORD error) {
 
 // wmic's layout for what the request asks; JSON is Tollix's own and is made
 // elsewhere.
+bool IsChange(const WmicRequest& request) {
+  return request.verb != WmicVerb::Get && request.verb != WmicVerb::List;
+}
+
 WmicLayoutKind LayoutKind(const WmicRequest& request) {
+  if (IsChange(request)) return WmicLayoutKind::kChange;
   if (request.verb == WmicVerb::List && request.listAdverb == WmicListAdverb::Instance) {
     return WmicLayoutKind::kInstance;
   }
@@ -119,18 +124,63 @@ RunSettings ReadSettings(const WmicRequest& request, WmicLayoutKind kind) {
   return settings;
 }
 
-// What this front end does not do yet, or at all, said before anything runs.
-bool Refusal(const WmicRequest& request, std::wstring& text) {
-  if (request.verb != WmicVerb::Get && request.verb != WmicVerb::List) {
-    text = L"Only GET and LIST are supported so far.";
-    return true;
+// A change verb as Tollix's operations take it: the values as typed, each
+// object changed on its own, the others still changed when one fails.
+RunSettings ChangeSettings(const WmicRequest& request) {
+  RunSettings settings = ReadSettings(request, WmicLayoutKind::kChange);
+  settings.formatJson = 0;
+  settings.argClassName = request.target.className;
+  settings.textValuesGiven = 1;
+  for (const WmicValue& value : request.values) settings.textValues.push_back({value.name, value.text});
+  settings.goOnAfterFailure = 1;
+  const bool onTheClass = request.target.kind == WmicTargetKind::Class || request.verb == WmicVerb::Create;
+  if (onTheClass) {
+    settings.classGiven = 1;
+    settings.argClass = request.target.className;
   }
-  if (request.target.kind == WmicTargetKind::Class) {
+  switch (request.verb) {
+    case WmicVerb::Call:
+      settings.argFUNC = Operation::CALL;
+      settings.argMethodName = request.method;
+      settings.staticOnClass = !onTheClass && !request.target.whereGiven && !request.target.keyGiven ? 1 : 0;
+      break;
+    case WmicVerb::Set: settings.argFUNC = Operation::SET; break;
+    case WmicVerb::Delete: settings.argFUNC = Operation::DELETE_INSTANCE; break;
+    case WmicVerb::Create: settings.argFUNC = Operation::CREATE_INSTANCE; break;
+    case WmicVerb::Get:
+    case WmicVerb::List: break;
+  }
+  return settings;
+}
+
+// The namespace in the paths a change prints: as named, or wmic's
+// "ROOT\CIMV2" when none was.
+std::wstring PrintedNamespace(const WmicRequest& request) {
+  const std::wstring connected = WmicNamespace(request);
+  if (!request.globals.namespaceGiven && SameName(connected, L"root\\cimv2")) {
+    return std::wstring(wmic_choices::kDefaultPrintedNamespace);
+  }
+  return connected;
+}
+
+// /interactive:on asks before each change, unless the verb says
+// /nointeractive.
+bool Asks(const WmicRequest& request) {
+  return request.globals.interactive == WmicOnOff::On && !request.switches.noInteractive;
+}
+
+// What this front end does not do yet, or at all, said before anything runs.
+bool Refusal(const WmicRequest& request, WmicStreams& streams, std::wstring& text) {
+  if (request.target.kind == WmicTargetKind::Class && request.verb != WmicVerb::Call) {
     text = L"CLASS supports only the CALL verb.";
     return true;
   }
   if (!request.globals.nodeGiven && (request.globals.userGiven || request.globals.passwordGiven)) {
     text = std::wstring(wmic_choices::kLocalUserText);
+    return true;
+  }
+  if (IsChange(request) && Asks(request) && !streams.CanAsk()) {
+    text = std::wstring(wmic_choices::kNoConsoleToAskText);
     return true;
   }
   return false;
@@ -147,6 +197,12 @@ bool ReadWmicNodes(const WmicRequest& request, WmicStreams& streams, std::vector
   return false;
 }
 
+WmicLayoutOptions OptionsFor(const std::wstring& node) {
+  WmicLayoutOptions options;
+  options.node = node;
+  return options;
+}
+
 // Each machine of a run keeps what it read in its own record, which the run
 // puts out in the order of the machines once all are done.
 class WmicRecorders final : public MachineLayouts {
@@ -155,7 +211,7 @@ class WmicRecorders final : public MachineLayouts {
 
   std::unique_ptr<Layout> Open(const RunSettings&, OutputSink& block, const std::wstring& name,
                                size_t position) const override {
-    return MakeWmicRecorder(kind_, block, records_[position], {name, false});
+    return MakeWmicRecorder(kind_, block, records_[position], OptionsFor(name));
   }
   // A node block names the machine.
   bool NamesFailures() const override { return false; }
@@ -201,11 +257,13 @@ bool AliasTableRecord(const WmicRequest& request, const std::wstring& thisMachin
   return true;
 }
 
-int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
-  const WmicLayoutKind kind = LayoutKind(request);
-  RunSettings settings = ReadSettings(request, kind);
-  const WipedOnExit passwordWiped(settings.argPassword);
-  std::vector<std::wstring> nodes;
+// Everything a run needs before it connects: its machines, the password,
+// the privileges, the output file. Returns kGoOn, or the exit code of a run
+// that cannot start, its reason printed.
+constexpr int kGoOn = -1;
+
+int PrepareRun(const WmicRequest& request, WmicStreams& streams, RunSettings& settings,
+               std::vector<std::wstring>& nodes, std::unique_ptr<OutputSink>& file) {
   if (settings.nodeGiven && !ReadWmicNodes(request, streams, nodes)) return wmic_choices::kExitCannotRun;
   if (settings.userGiven && !settings.passwordGiven) {
     if (!streams.AskPassword(settings.argPassword)) return CannotRun(streams, wmic_choices::kNoPasswordText);
@@ -218,7 +276,6 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
     EnableHeldPrivileges(error);
   }
   const WmicDestination& destination = request.globals.destination;
-  std::unique_ptr<OutputSink> file;
   if (destination.toFile) {
     DWORD error = 0;
     file = streams.OpenFile(destination.path, destination.append, error);
@@ -229,6 +286,90 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
       return wmic_choices::kExitFailure;
     }
   }
+  return kGoOn;
+}
+
+// The exit code once the run is over: output that did not arrive fails it
+// whatever else went well.
+int EndRun(OutputSink& out, WmicStreams& streams, int failed) {
+  const bool written = out.Flush();
+  streams.Errors().Flush();
+  if (!written) {
+    out.ReportLostOutput();
+    return wmic_choices::kExitFailure;
+  }
+  return failed != 0 ? wmic_choices::kExitFailure : wmic_choices::kExitSuccess;
+}
+
+// Each machine's changes are written as they are made, one machine at a
+// time, into the machine's block.
+class WmicChangeLayouts final : public MachineLayouts {
+ public:
+  WmicChangeLayouts(const WmicLayoutOptions& options, OutputSink& errors) : options_(options), errors_(errors) {}
+
+  std::unique_ptr<Layout> Open(const RunSettings&, OutputSink& block, const std::wstring& name,
+                               size_t) const override {
+    WmicLayoutOptions options = options_;
+    options.node = name;
+    return MakeWmicLayout(WmicLayoutKind::kChange, block, errors_, std::move(options));
+  }
+  bool NamesFailures() const override { return false; }
+
+ private:
+  const WmicLayoutOptions& options_;
+  OutputSink& errors_;
+};
+
+// /interactive:on's question on standard error, and the answer from the
+// console: Y goes on, N or the end of the input leaves the object as it is,
+// anything else asks again.
+bool AskOnConsole(WmicStreams& streams, const std::wstring& question) {
+  for (;;) {
+    streams.Errors().Write(question);
+    streams.Errors().Flush();
+    std::wstring answer;
+    if (!streams.ReadLine(answer)) return false;
+    TrimSpaces(answer);
+    if (SameName(answer, L"y")) return true;
+    if (SameName(answer, L"n")) return false;
+    streams.Errors().Write(std::wstring(wmic_choices::kAnswerHelpText) + L"\r\n");
+  }
+}
+
+int RunChange(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
+  streams.ChangeMessagesFollow();
+  RunSettings settings = ChangeSettings(request);
+  const WipedOnExit passwordWiped(settings.argPassword);
+  std::vector<std::wstring> nodes;
+  std::unique_ptr<OutputSink> file;
+  const int prepared = PrepareRun(request, streams, settings, nodes, file);
+  if (prepared != kGoOn) return prepared;
+  OutputSink& out = file ? *file : streams.Output(false);
+  WmicLayoutOptions options = OptionsFor(thisMachine);
+  options.nameSpace = PrintedNamespace(request);
+  if (Asks(request)) options.ask = [&streams](const std::wstring& question) { return AskOnConsole(streams, question); };
+  const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(WmicLayoutKind::kChange, out, streams.Errors(), options);
+  int failed = 0;
+  if (settings.nodeGiven) {
+    // One machine at a time, in their order, as wmic changes them.
+    settings.throttle = 1;
+    failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {},
+                           WmicChangeLayouts(options, streams.Errors()));
+  } else {
+    failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
+    layout->Finish();
+  }
+  return EndRun(out, streams, failed);
+}
+
+int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
+  const WmicLayoutKind kind = LayoutKind(request);
+  RunSettings settings = ReadSettings(request, kind);
+  const WipedOnExit passwordWiped(settings.argPassword);
+  std::vector<std::wstring> nodes;
+  std::unique_ptr<OutputSink> file;
+  const int prepared = PrepareRun(request, streams, settings, nodes, file);
+  if (prepared != kGoOn) return prepared;
   OutputSink& out = file ? *file : streams.Output(settings.formatJson != 0);
   int failed = 0;
   if (settings.formatJson) {
@@ -238,7 +379,7 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
                  ? RunOnMachines(wmi, settings, nodes, out, *layout)
                  : WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
   } else {
-    const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), {thisMachine, false});
+    const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), OptionsFor(thisMachine));
     if (ReadsAliasTable(request)) {
       WmicMachineRecord record;
       if (AliasTableRecord(request, thisMachine, record)) {
@@ -260,13 +401,7 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
     }
     layout->Finish();
   }
-  const bool written = out.Flush();
-  streams.Errors().Flush();
-  if (!written) {
-    out.ReportLostOutput();
-    return wmic_choices::kExitFailure;
-  }
-  return failed != 0 ? wmic_choices::kExitFailure : wmic_choices::kExitSuccess;
+  return EndRun(out, streams, failed);
 }
 
 int RunRequest(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
@@ -281,7 +416,8 @@ int RunRequest(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams,
     return wmic_choices::kExitSuccess;
   }
   std::wstring refusal;
-  if (Refusal(request, refusal)) return CannotRun(streams, refusal);
+  if (Refusal(request, streams, refusal)) return CannotRun(streams, refusal);
+  if (IsChange(request)) return RunChange(request, wmi, streams, thisMachine);
   return RunRead(request, wmi, streams, thisMachine);
 }
 

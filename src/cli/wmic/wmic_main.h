@@ -30,6 +30,11 @@ class WmicStreams {
   // A command typed at the prompt, without its line end; false at the end of
   // the input.
   virtual bool ReadLine(std::wstring& line) = 0;
+  // From here on everything goes out as wmic's messages of changes do:
+  // single-byte text on every handle but a console, files included.
+  virtual void ChangeMessagesFollow() = 0;
+  // Whether a console is there to ask /interactive:on's questions on.
+  virtual bool CanAsk() = 0;
 };
 
 // The process's own standard output and error, each in the form its handle

@@ -55,19 +55,34 @@ class StandardWmicStreams final : public WmicStreams {
  public:
   OutputSink& Output(bool json) override {
     if (!output_) {
+      const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
       if (json) {
         output_ = std::make_unique<StdoutSink>(stdout);
+      } else if (changes_) {
+        output_ = WmicOutputSink::ForChanges(handle);
       } else {
-        output_ = std::make_unique<WmicOutputSink>(GetStdHandle(STD_OUTPUT_HANDLE));
+        output_ = std::make_unique<WmicOutputSink>(handle);
       }
     }
     return *output_;
   }
 
-  OutputSink& Errors() override { return errors_; }
+  OutputSink& Errors() override { return *errors_; }
 
   std::unique_ptr<OutputSink> OpenFile(const std::wstring& path, bool append, DWORD& error) override {
-    return WmicOutputSink::OpenFile(path, append, error);
+    return WmicOutputSink::OpenFile(path, append, error, changes_);
+  }
+
+  void ChangeMessagesFollow() override {
+    if (changes_) return;
+    changes_ = true;
+    errors_->Flush();
+    errors_ = WmicOutputSink::ForChanges(GetStdHandle(STD_ERROR_HANDLE));
+  }
+
+  bool CanAsk() override {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != FALSE;
   }
 
   bool AskPassword(std::wstring& password) override {
@@ -84,7 +99,8 @@ class StandardWmicStreams final : public WmicStreams {
 
  private:
   std::unique_ptr<OutputSink> output_;
-  WmicOutputSink errors_{GetStdHandle(STD_ERROR_HANDLE)};
+  std::unique_ptr<OutputSink> errors_ = std::make_unique<WmicOutputSink>(GetStdHandle(STD_ERROR_HANDLE));
+  bool changes_ = false;
 };
 
 }  // namespace
