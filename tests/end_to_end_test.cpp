@@ -12,9 +12,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <map>
+#include <optional>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/child_process.h"
@@ -1395,6 +1398,334 @@ TEST(EndToEndWmic, ABatchFileReadsAValueWithForF) {
   value += bios[0]["Name"].get<std::string>();
   EXPECT_TRUE(run.out == value + "]\r\nfailed\r\n" || run.out == value + "\r]\r\nfailed\r\n") << run.out;
   EXPECT_EQ(run.exitCode, 0u);
+}
+
+
+// A cell as wmic shows it in a table and a value list; a property the
+// object does not have (names in any case) shows as NULL does.
+std::string WmicCell(const Json& object, const std::string& name) {
+  for (const auto& item : object.items()) {
+    if (Lower(item.key()) != Lower(name)) continue;
+    const Json& value = item.value();
+    if (value.is_null()) return "";
+    if (value.is_string()) return value.get<std::string>();
+    if (value.is_boolean()) return value.get<bool>() ? "TRUE" : "FALSE";
+    return value.dump();
+  }
+  return "";
+}
+
+// The property names of an object as WMI spells them, in wmic's order:
+// alphabetical, upper case and lower case alike.
+std::vector<std::string> WmicNames(const Json& object) {
+  std::vector<std::string> names;
+  for (const auto& item : object.items()) {
+    if (item.key() != "Node") names.push_back(item.key());
+  }
+  const auto upper = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+  };
+  std::sort(names.begin(), names.end(),
+            [&](const std::string& left, const std::string& right) { return upper(left) < upper(right); });
+  return names;
+}
+
+// wmic's table of these objects, lines ending "\n": every column as wide as
+// its longest text plus 2, then one empty line; nothing for no objects.
+std::string WmicTable(const std::vector<Json>& objects, bool header = true) {
+  if (objects.empty()) return "";
+  const std::vector<std::string> names = WmicNames(objects[0]);
+  std::vector<size_t> widths;
+  for (const std::string& name : names) {
+    size_t width = name.size();
+    for (const Json& object : objects) width = std::max(width, WmicCell(object, name).size());
+    widths.push_back(width);
+  }
+  std::string text;
+  if (header) {
+    for (size_t i = 0; i < names.size(); ++i) text += ColumnText(names[i], widths[i]);
+    text += "\n";
+  }
+  for (const Json& object : objects) {
+    for (size_t i = 0; i < names.size(); ++i) text += ColumnText(WmicCell(object, names[i]), widths[i]);
+    text += "\n";
+  }
+  return text + "\n";
+}
+
+// wmic's value list: two empty lines before each object, three after the last.
+std::string WmicValueList(const std::vector<Json>& objects) {
+  if (objects.empty()) return "";
+  std::string text;
+  for (const Json& object : objects) {
+    text += "\n\n";
+    for (const std::string& name : WmicNames(object)) text += name + "=" + WmicCell(object, name) + "\n";
+  }
+  return text + "\n\n\n";
+}
+
+std::string CrLf(const std::string& text) {
+  std::string lines;
+  for (const char c : text) lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return lines;
+}
+
+// ASCII text as a UTF-16LE file holds it.
+std::string Utf16(const std::string& ascii) {
+  std::string bytes;
+  for (const char c : ascii) {
+    bytes += c;
+    bytes += '\0';
+  }
+  return bytes;
+}
+
+const std::string kUtf16Bom = "\xFF\xFE";
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+std::string FirstWord(const std::string& text) { return text.substr(0, text.find_first_of(" \t")); }
+
+bool ContainsWithoutCase(const std::string& text, const std::string& word) {
+  return Lower(text).find(Lower(word)) != std::string::npos;
+}
+
+// What one row of the batch file prints, under each cmd. Windows' cmd gives
+// a `for /f` command and a pipe's left side a pipe: single-byte text whose
+// every line ends CR CR LF, so `for /f` keeps a CR at the end of each line,
+// and a wmic table's empty last line is a line holding a CR. Wine's cmd
+// differs in two ways that decide some rows whatever the program does (`wine`
+// left empty there): it gives those commands a temporary disk file instead,
+// which gets UTF-16 and which cmd decodes for `for /f`, but find, findstr and
+// type read raw; and Wine 8's `&&` and `||` run their right side after any
+// program, whatever its exit code.
+struct BatchOutput {
+  BatchOutput(std::string windowsText, std::optional<std::string> wineText, const wchar_t* written = nullptr,
+              std::string writtenBytes = {})
+      : windows(std::move(windowsText)), wine(std::move(wineText)), file(written), fileBytes(std::move(writtenBytes)) {}
+  std::string windows;
+  std::optional<std::string> wine;
+  const wchar_t* file;    // a file the row writes, in the batch file's folder, or null
+  std::string fileBytes;  // and what it must hold
+};
+
+BatchOutput Either(const std::string& text) { return {text, text}; }
+
+// Lines from the scripts of corpus.jsonl as they stand, against classes Wine
+// has, in one batch file run once (every cmd start under Wine is slow). Each
+// row's output follows from what Tollix's own grammar reads of the same
+// query. Processes are this test program's own, by its process id: ctest may
+// run another copy of it, and cmd.exe processes come and go.
+TEST(EndToEndWmic, CorpusBatchLinesPrintWhatTheirScriptsParse) {
+  WmicCopy copy;
+  ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
+  wchar_t self[MAX_PATH + 1] = {};
+  ASSERT_NE(GetModuleFileNameW(nullptr, self, MAX_PATH + 1), 0u);
+  const std::wstring selfPath = self;
+  const std::string exeName = Narrow(selfPath.substr(selfPath.find_last_of(L"\\/") + 1));
+  const std::string namePrefix = exeName.substr(0, 6);
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  const std::wstring wpid = std::to_wstring(GetCurrentProcessId());
+
+  std::map<std::wstring, std::vector<Json>> read;
+  const auto objects = [&](const std::wstring& query) -> const std::vector<Json>& {
+    auto found = read.find(query);
+    if (found == read.end()) found = read.emplace(query, RunJson({L"/wql:" + query})).first;
+    return found->second;
+  };
+  const auto firstText = [](const std::vector<Json>& found, const char* name) {
+    return found.empty() ? std::string() : WmicCell(found[0], name);
+  };
+  const std::vector<Json>& disks = objects(L"select Name,Size from win32_logicaldisk");
+  ASSERT_FALSE(disks.empty());
+  const std::string firstDisk = firstText(disks, "Name");
+
+  struct Row {
+    std::string batch;  // lines ending "\n"
+    std::wstring query;  // the same read in Tollix's grammar; empty for none
+    std::function<BatchOutput(const std::vector<Json>&)> expected;
+  };
+  const Row rows[] = {
+      {"for /f \"skip=1\" %%a in ('wmic os get caption') do echo os=[%%a]\n",
+       L"select Caption from win32_operatingsystem",
+       [&](const std::vector<Json>& os) -> BatchOutput {
+         const std::string word = FirstWord(firstText(os, "Caption"));
+         return {"os=[" + word + "]\r\nos=[\r]\r\n", "os=[" + word + "]\r\n"};
+       }},
+      {"for /f \"tokens=2 delims==\" %%a in ('wmic bios get serialnumber /value') do echo serial=[%%a]\n",
+       L"select SerialNumber from win32_bios",
+       [&](const std::vector<Json>& bios) -> BatchOutput {
+         const std::string serial = firstText(bios, "SerialNumber");
+         return {"serial=[" + serial + "\r]\r\n", serial.empty() ? "" : "serial=[" + serial + "]\r\n"};
+       }},
+      {"for /f \"skip=2 tokens=2,3 delims=,\" %%a in ('wmic logicaldisk get name^,size /format:csv') do "
+       "echo disk=[%%a][%%b]\n",
+       L"select Name,Size from win32_logicaldisk",
+       [&](const std::vector<Json>& found) {
+         BatchOutput output{"", ""};
+         for (const Json& disk : found) {
+           const std::string name = WmicCell(disk, "Name");
+           const std::string size = WmicCell(disk, "Size");
+           output.windows += "disk=[" + name + "][" + size + "\r]\r\n";
+           *output.wine += "disk=[" + name + "][" + size + "]\r\n";
+         }
+         return output;
+       }},
+      {"for /f \"usebackq delims== tokens=2\" %%x in (`wmic logicaldisk where \"DeviceID='" + firstDisk +
+           "'\" get Size /format:value`) do set Size=%%x\n"
+           "echo size=[%Size%]\n",
+       L"select Size from win32_logicaldisk where DeviceID='" + std::wstring(firstDisk.begin(), firstDisk.end()) +
+           L"'",
+       [&](const std::vector<Json>& found) -> BatchOutput {
+         const std::string size = firstText(found, "Size");
+         return {"size=[" + size + "\r]\r\n", "size=[" + size + "]\r\n"};
+       }},
+      {"for /f \"tokens=2 delims=,\" %%i in ('wmic os get caption^,version /format:csv') do set os=%%i\n"
+       "echo os=%os%\n",
+       L"select Caption from win32_operatingsystem",
+       [&](const std::vector<Json>& os) { return Either("os=" + firstText(os, "Caption") + "\r\n"); }},
+      {"wmic process where handle=\"" + pid + "\" get processid\n",
+       L"select ProcessId from win32_process where handle='" + wpid + L"'",
+       [](const std::vector<Json>& found) { return Either(Piped(WmicTable(found))); }},
+      {"wmic process where \"handle='" + pid + "' and name like '" + namePrefix + "%%'\" get name\n",
+       L"select Name from win32_process where handle='" + wpid + L"' and name like '" +
+           std::wstring(namePrefix.begin(), namePrefix.end()) + L"%'",
+       [](const std::vector<Json>& found) { return Either(Piped(WmicTable(found))); }},
+      {"wmic process " + pid + " get name,processid\n",
+       L"select Name,ProcessId from win32_process where processid=" + wpid,
+       [](const std::vector<Json>& found) { return Either(Piped(WmicTable(found))); }},
+      {"wmic process where (processid = " + pid + ") get name\n",
+       L"select Name from win32_process where processid=" + wpid,
+       [](const std::vector<Json>& found) { return Either(Piped(WmicTable(found))); }},
+      {"wmic cpu get name\n", L"select Name from win32_processor",
+       [](const std::vector<Json>& found) { return Either(Piped(WmicTable(found))); }},
+      {"wmic path win32_operatingsystem get version\n", L"select Version from win32_operatingsystem",
+       [](const std::vector<Json>& found) { return Either(Piped(WmicTable(found))); }},
+      // The row above succeeds, so `if not errorlevel 1` holds.
+      {"for /f \"tokens=2 delims==\" %%a in ('\"wmic Path Win32_OperatingSystem Get OperatingSystemSKU "
+       "/format:LIST\" 2^>nul') do if not errorlevel 1 set \"wmiSKU=%%a\"\n"
+       "echo sku=[%wmiSKU%]\n",
+       L"select OperatingSystemSKU from win32_operatingsystem",
+       [&](const std::vector<Json>& os) -> BatchOutput {
+         const std::string sku = firstText(os, "OperatingSystemSKU");
+         return {"sku=[" + sku + "\r]\r\n", "sku=[" + sku + "]\r\n"};
+       }},
+      {"wmic computersystem get model,manufacturer /format:list\n",
+       L"select Model,Manufacturer from win32_computersystem",
+       [](const std::vector<Json>& found) { return Either(Piped(WmicValueList(found))); }},
+      {"wmic process where name=\"tollix_no_such.exe\" get processid 2>&1\n"
+       "echo exit=%errorlevel%\n",
+       L"select ProcessId from win32_process where name='tollix_no_such.exe'",
+       [](const std::vector<Json>& found) {
+         return Either((found.empty() ? Piped("No Instance(s) Available.\n") : Piped(WmicTable(found))) +
+                       "exit=0\r\n");
+       }},
+      {"wmic bios get serialnumber | findstr /v SerialNumber\n", L"select SerialNumber from win32_bios",
+       [](const std::vector<Json>& found) -> BatchOutput { return {Piped(WmicTable(found, false)), std::nullopt}; }},
+      {"set _cwmi=0\n"
+       "wmic path Win32_ComputerSystem get CreationClassName /value 2>nul | find /i \"ComputerSystem\" 1>nul && "
+       "set _cwmi=1\n"
+       "echo cwmi=%_cwmi%\n",
+       L"select CreationClassName from win32_computersystem",
+       [&](const std::vector<Json>& found) -> BatchOutput {
+         const bool named = ContainsWithoutCase(firstText(found, "CreationClassName"), "ComputerSystem");
+         return {std::string("cwmi=") + (named ? "1" : "0") + "\r\n", std::nullopt};
+       }},
+      {"wmic nosuchalias 2>nul\n"
+       "if errorlevel 1 echo errorlevel=%errorlevel%\n",
+       L"", [](const std::vector<Json>&) { return Either("errorlevel=44210\r\n"); }},
+      {"wmic nosuch 2>nul || echo failed\n", L"",
+       [](const std::vector<Json>&) -> BatchOutput { return {"failed\r\n", std::nullopt}; }},
+      // What the next row's `||` reads, which Wine's cmd does not.
+      {"wmic alias /? >nul 2>&1\n"
+       "echo exit=%errorlevel%\n",
+       L"", [](const std::vector<Json>&) { return Either("exit=0\r\n"); }},
+      {"wmic alias /? >nul 2>&1 || goto no_wmic\n"
+       "echo help=found\n"
+       "goto help_done\n"
+       ":no_wmic\n"
+       "echo help=missing\n"
+       ":help_done\n",
+       L"", [](const std::vector<Json>&) -> BatchOutput { return {"help=found\r\n", std::nullopt}; }},
+      {"wmic /output:out.txt os get version\n"
+       "type out.txt\n",
+       L"select Version from win32_operatingsystem",
+       [](const std::vector<Json>& found) -> BatchOutput {
+         const std::string table = CrLf(WmicTable(found));
+         return {table, std::nullopt, L"out.txt", kUtf16Bom + Utf16(table)};
+       }},
+      // The BOM only at the start: `>>` writes onto text.
+      {"wmic os get version > ver.txt\n"
+       "wmic os get version /value >> ver.txt\n"
+       "type ver.txt\n",
+       L"select Version from win32_operatingsystem",
+       [](const std::vector<Json>& found) -> BatchOutput {
+         const std::string text = CrLf(WmicTable(found) + WmicValueList(found));
+         return {text, std::nullopt, L"ver.txt", kUtf16Bom + Utf16(text)};
+       }},
+  };
+
+  std::string batch = "@echo off\ncd /d \"%~dp0\"\n";
+  std::vector<BatchOutput> expected;
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    batch += "echo ==" + std::to_string(i) + "==\n" + rows[i].batch;
+    expected.push_back(rows[i].expected(rows[i].query.empty() ? std::vector<Json>() : objects(rows[i].query)));
+    if (expected.back().file) copy.scratch.files.push_back(copy.scratch.path + L"\\" + expected.back().file);
+  }
+  batch += "exit /b 0\n";
+  const std::wstring batchPath = copy.scratch.path + L"\\corpus.bat";
+  ASSERT_TRUE(WriteWholeFile(batchPath, CrLf(batch)));
+  copy.scratch.files.push_back(batchPath);
+
+  wchar_t system[MAX_PATH + 1] = {};
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
+  const ChildRun run = RunChild(std::wstring(system) + L"\\cmd.exe", {L"/c", batchPath});
+  ASSERT_EQ(run.failure, "");
+  ExpectOnlyWineNotices(run.err);
+  EXPECT_EQ(run.exitCode, 0u);
+
+  const bool wine = IsWine();
+  size_t at = 0;
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const std::string marker = "==" + std::to_string(i) + "==\r\n";
+    ASSERT_EQ(run.out.compare(at, marker.size(), marker), 0) << "no row " << i << " at byte " << at << " of:\n"
+                                                             << run.out;
+    at += marker.size();
+    const size_t next = i + 1 < std::size(rows) ? run.out.find("==" + std::to_string(i + 1) + "==\r\n", at)
+                                                : run.out.size();
+    ASSERT_NE(next, std::string::npos) << "no row " << i + 1 << " in:\n" << run.out;
+    const std::string printed = run.out.substr(at, next - at);
+    at = next;
+    const std::optional<std::string> want = wine ? expected[i].wine : expected[i].windows;
+    if (want) {
+      EXPECT_EQ(printed, *want) << rows[i].batch;
+    }
+    if (expected[i].file) {
+      EXPECT_EQ(ReadWholeFile(copy.scratch.path + L"\\" + expected[i].file), expected[i].fileBytes)
+          << rows[i].batch;
+    }
+  }
 }
 
 }  // namespace
