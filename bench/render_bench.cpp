@@ -185,7 +185,7 @@ int RunWmicTable(FakeWmiAccess& fake, OutputSink& out) {
   settings.argFUNC = Operation::GET;
   unsigned long long messageChars = 0;
   FunctionSink errors([&](std::wstring_view text) { messageChars += text.size(); });
-  const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(WmicLayoutKind::kTable, out, errors, {L"HOST", false});
+  const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(WmicLayoutKind::kTable, out, errors, {L"HOST", false, {}, {}});
   const int failed = WmiQuery(fake, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
   layout->Finish();
   out.Flush();
