@@ -1728,4 +1728,47 @@ TEST(EndToEndWmic, CorpusBatchLinesPrintWhatTheirScriptsParse) {
   }
 }
 
+// Beyond one machine's get and list: a node run, the prompt reading its
+// commands from standard input, list instance, the alias table, and a get
+// name the class does not have (which Wine's WMI would drop unseen).
+TEST(EndToEndWmic, NodesThePromptListInstanceAndTheAliasTable) {
+  WmicCopy copy;
+  ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
+  const ChildRun local = RunChild(copy.exe, {L"bios", L"get", L"Name"});
+  ASSERT_EQ(local.exitCode, 0u) << local.err;
+  ASSERT_FALSE(local.out.empty());
+
+  const ChildRun node = RunChild(copy.exe, {L"/node:localhost", L"bios", L"get", L"Name"});
+  EXPECT_EQ(node.out, local.out);
+  ExpectOnlyWineNotices(node.err);
+  EXPECT_EQ(node.exitCode, 0u);
+
+  const ChildRun unreachable = RunChild(copy.exe, {L"/node:nosuch", L"bios", L"get", L"Name"});
+  EXPECT_EQ(unreachable.out, "");
+  EXPECT_NE(unreachable.err.find("Node - nosuch\r\r\nERROR:\r\r\nDescription = "), std::string::npos)
+      << unreachable.err;
+  EXPECT_EQ(unreachable.exitCode, 1u);
+
+  const std::string commands = "bios get Name\r\nexit\r\nbios get Name\r\n";
+  const ChildRun prompt = RunChild(copy.exe, {}, 90000, false, &commands);
+  EXPECT_EQ(prompt.out, "wmic:root\\cli>" + local.out + "wmic:root\\cli>");
+  EXPECT_EQ(prompt.exitCode, 0u);
+
+  const ChildRun instance = RunChild(copy.exe, {L"bios", L"list", L"instance"});
+  EXPECT_EQ(instance.out.rfind("\\\\", 0), 0u) << instance.out;
+  EXPECT_EQ(instance.out.find(kLineEnd), instance.out.size() - kLineEnd.size()) << instance.out;
+  EXPECT_NE(instance.out.find(":Win32_BIOS"), std::string::npos) << instance.out;
+  EXPECT_EQ(instance.exitCode, 0u);
+
+  const ChildRun aliases = RunChild(copy.exe, {L"alias", L"list", L"brief"});
+  EXPECT_EQ(aliases.out.rfind("FriendlyName ", 0), 0u) << aliases.out;
+  EXPECT_NE(aliases.out.find("Select * from Win32_BIOS  "), std::string::npos);
+  EXPECT_EQ(aliases.exitCode, 0u);
+
+  const ChildRun unknown = RunChild(copy.exe, {L"os", L"get", L"Caption,NoSuchProperty"});
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_NE(unknown.err.find("ERROR:\r\r\nDescription = Invalid query\r\r\n"), std::string::npos) << unknown.err;
+  EXPECT_EQ(unknown.exitCode, 1u);
+}
+
 }  // namespace

@@ -74,6 +74,9 @@ struct RunSettings {
   // CALL without a where: a static method, or any method of a class without
   // instances, is called once on the class; CREATE always is.
   int staticOnClass = 0;
+  // Property names the query selects, each checked against its class before
+  // the query runs: some WMI (Wine's) drops an unknown one without a word.
+  std::vector<std::wstring> selectedNames;
 
   // Read from argThrottle and argTimeout once they are checked.
   int throttle = 32;

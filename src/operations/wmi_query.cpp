@@ -112,6 +112,27 @@ bool CallsTheClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
   return CimTypeQualifier(wmi, classObject, names.front()).empty();
 }
 
+// A selected name the class does not have is the query WMI would refuse as
+// invalid; a class that cannot be read is left to the query to report.
+int RefuseUnknownNames(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services) {
+  WmiObject classObject;
+  if (FAILED(wmi.GetClass(services, settings.argClassName.c_str(), classObject))) return 0;
+  SafeArray list;
+  std::vector<std::wstring> names;
+  HRESULT hr = wmi.GetNames(classObject, 0, list);
+  if (SUCCEEDED(hr)) hr = ReadNameList(wmi, list, names);
+  if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get names. Error code = 0x%x\r\n", hr);
+  for (const std::wstring& selected : settings.selectedNames) {
+    bool found = false;
+    for (const std::wstring& name : names) found = found || _wcsicmp(name.c_str(), selected.c_str()) == 0;
+    if (!found) {
+      return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n",
+                           static_cast<HRESULT>(WBEM_E_INVALID_QUERY));
+    }
+  }
+  return 0;
+}
+
 // Everything that needs COM, with every interface held in a scope that ends
 // before COM is uninitialised.
 int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const wchar_t* nameSpace,
@@ -140,6 +161,7 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
       RefuseStaticMethodOfQuery(wmi, settings, layout, services) != 0) {
     return 1;
   }
+  if (!settings.selectedNames.empty() && RefuseUnknownNames(wmi, settings, layout, services) != 0) return 1;
   WmiEnumerator results;
   hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);

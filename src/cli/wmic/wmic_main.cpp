@@ -106,7 +106,13 @@ RunSettings ReadSettings(const WmicRequest& request, WmicLayoutKind kind) {
     settings.timeoutGiven = 1;
     settings.timeoutSeconds = static_cast<int>((ms + 999) / 1000);
   }
-  settings.argLocale = globals.locale;
+  settings.argClassName = request.target.className;
+  if (request.verb == WmicVerb::Get) {
+    for (const std::wstring& name : request.properties) {
+      if (name != L"*") settings.selectedNames.push_back(name);
+    }
+  }
+    settings.argLocale = globals.locale;
   settings.impersonationLevel = kImpersonationLevels[static_cast<size_t>(globals.impersonation)];
   settings.authenticationLevel = kAuthenticationLevels[static_cast<size_t>(globals.authentication)];
   if (globals.nodeGiven) {
