@@ -13,6 +13,7 @@
 #include "base/output.h"
 #include "cli/wmic/wmic_choices.h"
 #include "cli/wmic/wmic_main.h"
+#include "render/value_text.h"
 #include "render/wmic_errors.h"
 #include "support/fake_wmi_access.h"
 #include "support/values.h"
@@ -496,6 +497,233 @@ TEST(WmicRun, TheAliasAliasReadsTheTableThatRunsHere) {
     EXPECT_EQ(streams.errors.Text(), row.errors);
     EXPECT_TRUE(wmi.log.empty());
   }
+}
+
+// --- call, set, delete, create
+
+// The text FormatValueText makes of a value the fake was given.
+std::wstring TextOf(const FakeObject& object, const wchar_t* name) {
+  const FakeProperty* property = object.Find(name);
+  if (property == nullptr) return L"<missing>";
+  std::wstring text;
+  FormatValueText(property->value.get(), text);
+  return text;
+}
+
+FakeObject ReturnValue(long value) {
+  FakeObject out;
+  out.Add(L"ReturnValue", IntegerValue(VT_I4, value), CIM_UINT32);
+  return out;
+}
+
+FakeObject& AddProcess(FakeWmiAccess& wmi, const wchar_t* handle) {
+  const std::wstring relPath = std::wstring(L"Win32_Process.Handle=\"") + handle + L"\"";
+  return wmi.AddResult(L"Win32_Process", L"\\\\PC7\\root\\cimv2:" + relPath)
+      .Add(L"__SERVER", StringValue(L"PC7"))
+      .Add(L"__RELPATH", StringValue(relPath))
+      .Add(L"Handle", StringValue(handle))
+      .Add(L"Priority", IntegerValue(VT_I4, 8), CIM_UINT32);
+}
+
+// Win32_Process as Windows declares it: qualifiers kept, Create static.
+void ProcessClass(FakeWmiAccess& wmi, bool qualifiers = true) {
+  FakeObject& definition = wmi.AddClass(L"Win32_Process").Add(L"Handle", NullValue());
+  if (qualifiers) definition.Qualify(L"Handle", L"CIMTYPE", StringValue(L"string"));
+  FakeMethod& create = wmi.AddMethod(L"Win32_Process", L"Create");
+  if (qualifiers) create.qualifiers.push_back({L"static", BoolValue(true)});
+  create.inputs.Add(L"CommandLine", NullValue()).Add(L"CurrentDirectory", NullValue());
+  create.run = [](const FakeObject&) {
+    FakeObject out = ReturnValue(0);
+    out.Add(L"ProcessId", IntegerValue(VT_I4, 752), CIM_UINT32);
+    return std::optional<FakeObject>(out);
+  };
+  FakeMethod& terminate = wmi.AddMethod(L"Win32_Process", L"Terminate");
+  terminate.inputs.Add(L"Reason", IntegerValue(VT_I4, 0), CIM_UINT32);
+  terminate.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
+}
+
+void TwoProcesses(FakeWmiAccess& wmi) {
+  ProcessClass(wmi);
+  AddProcess(wmi, L"1936");
+  AddProcess(wmi, L"2048");
+}
+
+void OneProcess(FakeWmiAccess& wmi) {
+  ProcessClass(wmi);
+  AddProcess(wmi, L"1936");
+}
+
+const std::wstring kFirst = L"\\\\PC7\\ROOT\\CIMV2:Win32_Process.Handle=\"1936\"";
+const std::wstring kSecond = L"\\\\PC7\\ROOT\\CIMV2:Win32_Process.Handle=\"2048\"";
+
+std::wstring Executed(const std::wstring& path, const std::wstring& method, const std::wstring& lines) {
+  return L"Executing (" + path + L")->" + method + L"()\r\nMethod execution successful.\r\nOut Parameters:\r\n"
+         L"instance of __PARAMETERS\r\n{\r\n" + lines + L"};\r\n\r\n";
+}
+
+struct ChangeCase {
+  std::wstring arguments;
+  std::function<void(FakeWmiAccess&)> fill;
+  std::wstring out;
+  std::wstring errors;
+  int exitCode;
+  std::function<void(FakeWmiAccess&)> check;  // what WMI was asked
+};
+
+void ExpectChange(const ChangeCase& row, const std::vector<std::wstring>& answers = {}, bool console = false) {
+  SCOPED_TRACE(row.arguments);
+  FakeWmiAccess wmi;
+  row.fill(wmi);
+  TestStreams streams;
+  streams.lines = answers;
+  streams.console = console;
+  EXPECT_EQ(RunWmicMain(L"wmic " + row.arguments, wmi, streams, kThisMachine), row.exitCode);
+  EXPECT_EQ(streams.out.Text(), row.out);
+  EXPECT_EQ(streams.errors.Text(), row.errors);
+  // A refused command line prints only its refusal, as any other does.
+  EXPECT_EQ(streams.changeMessages, row.exitCode != kCannotRun);
+  if (row.check) row.check(wmi);
+}
+
+// Each change is printed before it goes to WMI and as done once WMI has
+// taken it, in wmic's words, whatever object, class or machine it is made on.
+TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
+  const std::wstring terminated = L"\tReturnValue = 0;\r\n";
+  const ChangeCase cases[] = {
+      // A static method without a where: once, on the class.
+      {L"process call create \"notepad.exe x\"", TwoProcesses,
+       Executed(L"Win32_Process", L"create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 1u);
+         EXPECT_EQ(wmi.executed[0].path, L"Win32_Process");
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"CommandLine"), L"notepad.exe x");
+         EXPECT_TRUE(wmi.executedQuery.empty());
+       }},
+      // Where WMI keeps no qualifiers nothing says Create is static: still
+      // once, on the class, never once a process.
+      {L"process call create notepad.exe", [](FakeWmiAccess& wmi) {
+         ProcessClass(wmi, false);
+         AddProcess(wmi, L"1936");
+         AddProcess(wmi, L"2048");
+       },
+       Executed(L"Win32_Process", L"create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
+       [](FakeWmiAccess& wmi) { EXPECT_EQ(wmi.executed.size(), 1u); }},
+      // An instance method: on each object, by its path, the values by name
+      // or by position, &H as the parameter's bits.
+      {L"process where name=\"a.exe\" call terminate", TwoProcesses,
+       Executed(kFirst, L"terminate", terminated) + Executed(kSecond, L"terminate", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 2u);
+         EXPECT_EQ(wmi.executed[1].path, L"\\\\PC7\\root\\cimv2:Win32_Process.Handle=\"2048\"");
+         EXPECT_EQ(wmi.executedQuery, L"SELECT * FROM Win32_Process WHERE name=\"a.exe\"");
+       }},
+      {L"process 1936 call terminate Reason=&HFFFFFFFF", OneProcess, Executed(kFirst, L"terminate", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 1u);
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Reason"), L"-1");  // uint32 travels as VT_I4
+       }},
+      {L"process 1936 call terminate 7", OneProcess, Executed(kFirst, L"terminate", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) { EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Reason"), L"7"); }},
+      // One past each bound: refused before anything is called.
+      {L"process 1936 call terminate Reason=&H100000000", OneProcess, L"",
+       L"Node - HOST1\r\nERROR:\r\nDescription = Reason takes uint32; &H100000000 is out of its range.\r\n", 1,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
+      {L"process 1936 call terminate 4294967296", OneProcess, L"",
+       L"Node - HOST1\r\nERROR:\r\nDescription = Reason takes uint32; 4294967296 is out of its range.\r\n", 1,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
+      {L"process 1936 call terminate 1, 2", OneProcess, L"",
+       L"Node - HOST1\r\nERROR:\r\nDescription = Method terminate takes 1 input parameters, 2 values given.\r\n", 1,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
+      // A method name as the verb.
+      {L"process 1936 terminate", OneProcess, Executed(kFirst, L"terminate", terminated), L"", 0, nullptr},
+      // WMI refusing the second of two: its block, and the first stays done.
+      {L"process call terminate", [](FakeWmiAccess& wmi) {
+         TwoProcesses(wmi);
+         wmi.FailAt(WmiOp::ExecMethod, 2, WBEM_E_ACCESS_DENIED);
+       },
+       Executed(kFirst, L"terminate", terminated) + L"Executing (" + kSecond + L")->terminate()\r\n",
+       L"Node - HOST1\r\nERROR:\r\nDescription = Access denied\r\n", 1, nullptr},
+      // set: the values by CIM type, one PutInstance an object that only
+      // updates; one refused, the next still written.
+      {L"process where name=\"a.exe\" set Priority=&H20", [](FakeWmiAccess& wmi) {
+         TwoProcesses(wmi);
+         wmi.FailAt(WmiOp::PutInstance, 1, WBEM_E_ACCESS_DENIED);
+       },
+       L"Updating property(s) of '" + kFirst + L"'\r\nUpdating property(s) of '" + kSecond +
+           L"'\r\nProperty(s) update successful.\r\n",
+       L"Node - HOST1\r\nERROR:\r\nDescription = Access denied\r\n", 1,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.written.size(), 1u);
+         EXPECT_EQ(TextOf(wmi.written[0], L"Priority"), L"32");
+         EXPECT_EQ(wmi.putInstanceFlags, WBEM_FLAG_UPDATE_ONLY);
+       }},
+      {L"process set Priority=-1", OneProcess, L"",
+       L"Node - HOST1\r\nERROR:\r\nDescription = Priority takes uint32; -1 is out of its range.\r\n", 1,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.written.empty()); }},
+      // delete: each object by its path.
+      {L"process 1936 delete", TwoProcesses,
+       L"Deleting instance " + kFirst + L"\r\nInstance deletion successful.\r\nDeleting instance " + kSecond +
+           L"\r\nInstance deletion successful.\r\n",
+       L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(wmi.deleted, (std::vector<std::wstring>{L"\\\\PC7\\root\\cimv2:Win32_Process.Handle=\"1936\"",
+                                                           L"\\\\PC7\\root\\cimv2:Win32_Process.Handle=\"2048\""}));
+         EXPECT_EQ(wmi.deleteInstanceFlags, 0);
+       }},
+      {L"process where name=\"none.exe\" delete", [](FakeWmiAccess& wmi) { ProcessClass(wmi); }, L"", L"No Instance(s) Available.\r\n", 0, nullptr},
+      // create: one new instance of the values given, which only creates.
+      {L"environment create name=\"TEMP\"; variablevalue=\"NEW\"",
+       [](FakeWmiAccess& wmi) {
+         wmi.AddClass(L"Win32_Environment").Add(L"Name", NullValue()).Add(L"VariableValue", NullValue());
+       },
+       L"Instance creation successful.\r\n", L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.written.size(), 1u);
+         EXPECT_EQ(TextOf(wmi.written[0], L"Name"), L"TEMP");
+         EXPECT_EQ(TextOf(wmi.written[0], L"VariableValue"), L"NEW");
+         EXPECT_EQ(wmi.putInstanceFlags, WBEM_FLAG_CREATE_ONLY);
+       }},
+      // /interactive:on with nothing to ask on changes nothing.
+      {L"/interactive:on process 1936 delete", TwoProcesses, L"",
+       L"/INTERACTIVE:ON needs a console to ask on: nothing was changed.\r\n", kCannotRun,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.log.empty()); }},
+      {L"/interactive:on process 1936 delete /nointeractive", OneProcess,
+       L"Deleting instance " + kFirst + L"\r\nInstance deletion successful.\r\n", L"", 0, nullptr},
+  };
+  for (const ChangeCase& row : cases) ExpectChange(row);
+}
+
+// /interactive:on asks before each change; anything but Y or N asks again,
+// and the end of the input is a no.
+TEST(WmicChange, InteractiveAsksBeforeEachChange) {
+  const std::wstring question1 = L"Delete '" + kFirst + L"' (Y/N/?)?";
+  const std::wstring question2 = L"Delete '" + kSecond + L"' (Y/N/?)?";
+  const ChangeCase asked{L"/interactive:on process delete", TwoProcesses,
+                         L"Deleting instance " + kSecond + L"\r\nInstance deletion successful.\r\n",
+                         question1 + L"Y to go on, N to leave it as it is.\r\n" + question1 + question2, 0,
+                         [](FakeWmiAccess& wmi) { EXPECT_EQ(wmi.deleted.size(), 1u); }};
+  ExpectChange(asked, {L"x", L"n", L" y "}, true);
+  const ChangeCase ended{L"/interactive:on process delete", TwoProcesses, L"", question1 + question2, 0,
+                         [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.deleted.empty()); }};
+  ExpectChange(ended, {}, true);
+}
+
+// Machines are changed one at a time, in their order; a failing one prints
+// its block and the others go on.
+TEST(WmicChange, MachinesAreChangedOneAtATimeInTheirOrder) {
+  FakeWmiAccess wmi;
+  TwoProcesses(wmi);
+  wmi.Machine(L"PC2").FailAt(WmiOp::ConnectServer, 1, HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
+  TestStreams streams;
+  EXPECT_EQ(RunWmicMain(L"wmic /node:PC1,PC2,PC3 process 1936 delete", wmi, streams, kThisMachine), 1);
+  const std::wstring done = L"Deleting instance " + kFirst + L"\r\nInstance deletion successful.\r\nDeleting instance " +
+                            kSecond + L"\r\nInstance deletion successful.\r\n";
+  EXPECT_EQ(streams.out.Text(), done + done);
+  EXPECT_EQ(streams.errors.Text(), L"Node - PC2\r\nERROR:\r\nDescription = " +
+                                       WmicErrorDescription(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) + L"\r\n");
+  EXPECT_EQ(wmi.MostMachinesAtWork(), 1);
+  EXPECT_EQ(wmi.Machine(L"PC1").deleted.size(), 2u);
+  EXPECT_EQ(wmi.Machine(L"PC3").deleted.size(), 2u);
 }
 
 TEST(WmicRun, OnlyTheBaseNameWmicExeTakesWmicsGrammar) {

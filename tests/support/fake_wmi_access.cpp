@@ -668,6 +668,8 @@ HRESULT FakeWmiAccess::ExecMethod(const WmiServices& services, const wchar_t* ob
   if (outputs) {
     auto node = std::make_unique<Node>();
     node->object = std::move(*outputs);
+    // What a method gives back is a __PARAMETERS object.
+    if (node->object.className.empty()) node->object.className = L"__PARAMETERS";
     outParameters = Hand<WmiObject>(std::move(node));
   }
   return S_OK;
