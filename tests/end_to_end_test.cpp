@@ -1771,4 +1771,96 @@ TEST(EndToEndWmic, NodesThePromptListInstanceAndTheAliasTable) {
   EXPECT_EQ(unknown.exitCode, 1u);
 }
 
+// Changes as scripts make them, their lines single-byte with CR CR LF on a
+// pipe (and in a file, where a log they are appended to stays plain text).
+TEST(EndToEndWmic, ChangesPrintWmicsLinesAndDoWhatTheySay) {
+  WmicCopy copy;
+  ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
+  const std::wstring key = L"Software\\TollixWmic" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring registry = L"/namespace:\\\\root\\default";
+  // &H80000001 is HKEY_CURRENT_USER's bits, whichever integer type hDefKey is.
+  const ChildRun created =
+      RunChild(copy.exe, {registry, L"path", L"StdRegProv", L"call", L"CreateKey", L"&H80000001,", key});
+  // Wine names the output parameters' class after the method; Windows calls
+  // it __PARAMETERS.
+  const std::string opening = "Executing (StdRegProv)->CreateKey()" + kLineEnd + "Method execution successful." +
+                              kLineEnd + "Out Parameters:" + kLineEnd + "instance of ";
+  EXPECT_EQ(created.out.substr(0, opening.size()), opening) << created.out << created.err;
+  const std::string closing = kLineEnd + "{" + kLineEnd + "\tReturnValue = 0;" + kLineEnd + "};" + kLineEnd + kLineEnd;
+  EXPECT_EQ(created.out.size() > closing.size() ? created.out.substr(created.out.size() - closing.size()) : "", closing)
+      << created.out;
+  EXPECT_EQ(created.exitCode, 0u);
+  const ChildRun stored = RunChild(copy.exe, {registry, L"path", L"StdRegProv", L"call", L"SetStringValue",
+                                              L"hDefKey=&H80000001", L"sSubKeyName=" + key, L"sValueName=v",
+                                              L"sValue=ab"});
+  EXPECT_EQ(stored.exitCode, 0u) << stored.err;
+  EXPECT_NE(RegQuery(key).find("ab"), std::string::npos) << RegQuery(key);
+
+  // A value that does not fit calls nothing.
+  const ChildRun refused =
+      RunChild(copy.exe, {registry, L"path", L"StdRegProv", L"call", L"DeleteKey", L"&H100000000,", key});
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(refused.err.find("Description = hDefKey takes "), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.exitCode, 1u);
+  EXPECT_NE(RegQuery(key), "missing");
+  const ChildRun removed = RunChild(copy.exe, {registry, L"path", L"StdRegProv", L"call", L"DeleteKey",
+                                               L"hDefKey=&H80000001", L"sSubKeyName=" + key});
+  EXPECT_EQ(removed.exitCode, 0u) << removed.err;
+  EXPECT_EQ(RegQuery(key), "missing");
+
+  // Wine writes back no instance: the line before, the block, the exit code.
+  const std::string self = std::to_string(GetCurrentProcessId());
+  const ChildRun set = RunChild(copy.exe, {L"process", L"where", L"processid=" + std::wstring(self.begin(), self.end()),
+                                           L"set", L"Description=x"});
+  if (IsWine()) {
+    EXPECT_EQ(set.out.rfind("Updating property(s) of '\\\\", 0), 0u) << set.out;
+    EXPECT_NE(set.out.find(":Win32_Process.Handle=\"" + self + "\"'" + kLineEnd), std::string::npos) << set.out;
+    EXPECT_NE(set.err.find("ERROR:" + kLineEnd + "Description = "), std::string::npos) << set.err;
+    EXPECT_EQ(set.exitCode, 1u);
+    const ChildRun deleted = RunChild(copy.exe, {L"bios", L"delete"});
+    EXPECT_EQ(deleted.out.rfind("Deleting instance \\\\", 0), 0u) << deleted.out;
+    EXPECT_NE(deleted.err.find("ERROR:" + kLineEnd + "Description = "), std::string::npos) << deleted.err;
+    EXPECT_EQ(deleted.exitCode, 1u);
+  }
+
+  // Nothing to ask on: nothing changed.
+  const ChildRun interactive = RunChild(copy.exe, {L"/interactive:on", L"bios", L"delete"});
+  EXPECT_EQ(interactive.out, "");
+  EXPECT_NE(interactive.err.find("nothing was changed."), std::string::npos) << interactive.err;
+  EXPECT_EQ(interactive.exitCode, 44210u);
+}
+
+// `process call create` from a batch file, the new process's id read back
+// by `for /f` as scripts read it.
+TEST(EndToEndWmic, ABatchFileStartsAProcessAndReadsItsId) {
+  WmicCopy copy;
+  ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
+  const std::wstring batch = copy.scratch.path + L"\\start.bat";
+  {
+    HANDLE file = CreateFileW(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string text =
+        "@echo off\r\n"
+        "cd /d \"%~dp0\"\r\n"
+        "for /f \"tokens=2 delims==; \" %%a in ('wmic process call create \"cmd.exe /c exit 0\" ^| find \"ProcessId\"') "
+        "do echo [%%a]\r\n"
+        "exit /b 0\r\n";
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    copy.scratch.files.push_back(batch);
+  }
+  wchar_t system[MAX_PATH + 1] = {};
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
+  const ChildRun run = RunChild(std::wstring(system) + L"\\cmd.exe", {L"/c", batch});
+  EXPECT_EQ(run.failure, "");
+  // One line: [the id], the id all digits.
+  ASSERT_GE(run.out.size(), 5u) << run.out;
+  EXPECT_EQ(run.out.front(), '[');
+  EXPECT_EQ(run.out.substr(run.out.size() - 3), "]\r\n") << run.out;
+  const std::string id = run.out.substr(1, run.out.size() - 4);
+  EXPECT_EQ(id.find_first_not_of("0123456789"), std::string::npos) << run.out;
+  EXPECT_EQ(run.exitCode, 0u);
+}
+
 }  // namespace

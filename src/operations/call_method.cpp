@@ -55,13 +55,35 @@ int PreviewCall(WmiAccess& wmi, Layout& layout, const WmiObject& inParameters, c
   return 0;
 }
 
+// The method as the class spells it, found without case; empty when the
+// class has none of that name. A WMI that runs methods by their exact name
+// (Wine's) runs `create` only as `Create`.
+std::wstring SpelledMethod(WmiAccess& wmi, const WmiObject& classObject, const std::wstring& given) {
+  std::wstring spelled;
+  if (FAILED(wmi.BeginMethodEnumeration(classObject, kMethodEnumerationFlags))) return spelled;
+  for (;;) {
+    Bstr name;
+    WmiObject inSignature;
+    WmiObject outSignature;
+    const HRESULT hr = wmi.NextMethod(classObject, name, inSignature, outSignature);
+    if (FAILED(hr) || hr == static_cast<HRESULT>(WBEM_S_NO_MORE_DATA)) break;
+    if (name.get() != nullptr && _wcsicmp(name.get(), given.c_str()) == 0) {
+      spelled = name.get();
+      break;
+    }
+  }
+  wmi.EndMethodEnumeration(classObject);
+  return spelled;
+}
+
 // Runs the method on `object`, or, without one, on the class itself: a
 // static method's path is its class name.
 int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services,
                const WmiObject* object) {
   const bool debug = settings.debugDisplay != 0;
   const wchar_t* className = settings.argClassName.c_str();
-  const wchar_t* methodName = settings.argMethodName.c_str();
+  std::wstring spelledMethod = settings.argMethodName;
+  const wchar_t* methodName = spelledMethod.c_str();
 
   if (debug) {
     PrintInfo(layout, L"INFO: Start CALL method.\r\n");
@@ -77,6 +99,14 @@ int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, cons
   }
   WmiObject inParameters;
   {
+    // A name typed in another case is taken as the class spells it.
+    if (settings.textValuesGiven) {
+      const std::wstring spelled = SpelledMethod(wmi, classObject, spelledMethod);
+      if (!spelled.empty()) {
+        spelledMethod = spelled;
+        methodName = spelledMethod.c_str();
+      }
+    }
     WmiObject inSignature;
     hr = wmi.GetMethod(classObject, methodName, inSignature);
     if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to get method. Error code = 0x%x\r\n", hr);
@@ -140,7 +170,8 @@ int CallMethod(WmiAccess& wmi, const RunSettings& settings, Layout& layout, cons
   if (debug) PrintInfo(layout, L"INFO: Execute method [%ls] start.\r\n", methodName);
 
   WmiObject outParameters;
-  const Layout::Change change{Operation::CALL, className, methodName, object};
+  // Shown as typed, as wmic shows it.
+  const Layout::Change change{Operation::CALL, className, settings.argMethodName.c_str(), object};
   if (!layout.Changing(wmi, change)) return 0;
   if (layout.OutputLost(true)) return 1;
   hr = wmi.ExecMethod(services, objectPath, methodName, inParameters, outParameters);

@@ -105,11 +105,11 @@ bool CallsTheClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
   // for a method such as Win32_Process.Create would mean once an instance.
   SafeArray list;
   std::vector<std::wstring> names;
-  if (FAILED(wmi.GetNames(classObject, WBEM_FLAG_NONSYSTEM_ONLY, list)) ||
-      FAILED(ReadNameList(wmi, list, names)) || names.empty()) {
+  if (FAILED(wmi.GetNames(classObject, WBEM_FLAG_NONSYSTEM_ONLY, list)) || FAILED(ReadNameList(wmi, list, names))) {
     return false;
   }
-  return CimTypeQualifier(wmi, classObject, names.front()).empty();
+  // A class without properties has no instance that differs from another.
+  return names.empty() || CimTypeQualifier(wmi, classObject, names.front()).empty();
 }
 
 // A selected name the class does not have is the query WMI would refuse as
