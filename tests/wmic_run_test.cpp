@@ -632,7 +632,7 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
        L"Node - HOST1\r\nERROR:\r\nDescription = Reason takes uint32; 4294967296 is out of its range.\r\n", 1,
        [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
       {L"process 1936 call terminate 1, 2", OneProcess, L"",
-       L"Node - HOST1\r\nERROR:\r\nDescription = Method terminate takes 1 input parameters, 2 values given.\r\n", 1,
+       L"Node - HOST1\r\nERROR:\r\nDescription = Method Terminate takes 1 input parameters, 2 values given.\r\n", 1,
        [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
       // A method name as the verb.
       {L"process 1936 terminate", OneProcess, Executed(kFirst, L"terminate", terminated), L"", 0, nullptr},
