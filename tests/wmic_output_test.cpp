@@ -74,6 +74,20 @@ TEST(WmicOutput, TheBytesOfEachDestination) {
       {"/output: onto text", "old text", opened(false), WmicOutputSink::Form::kUnicode, kBom + kUnicodeLines},
       {"/append: onto text", "xy", opened(true), WmicOutputSink::Form::kUnicode, "xy" + kUnicodeLines},
       {"/append: a missing file", nullptr, opened(true), WmicOutputSink::Form::kUnicode, kBom + kUnicodeLines},
+      // A change's lines stay single bytes in a file, a log's above all.
+      {"a change's >> onto a log", "log\r\n",
+       [](const std::wstring& path, HANDLE& owned) {
+         owned = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+         SetFilePointer(owned, 0, nullptr, FILE_END);
+         return WmicOutputSink::ForChanges(owned);
+       },
+       WmicOutputSink::Form::kNarrow, "log\r\nA\r\r\nB\r\r\n"},
+      {"a change's /output:", nullptr,
+       [](const std::wstring& path, HANDLE&) {
+         DWORD error = 0;
+         return WmicOutputSink::OpenFile(path, false, error, true);
+       },
+       WmicOutputSink::Form::kNarrow, "A\r\r\nB\r\r\n"},
   };
   for (const Case& c : cases) {
     const std::wstring path = TempPath(L"out.txt");
