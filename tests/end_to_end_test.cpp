@@ -1324,6 +1324,26 @@ struct WmicCopy {
     exe = scratch.path + L"\\wmic.exe";
     if (CopyFileW(TollixPath().c_str(), exe.c_str(), FALSE)) scratch.files.push_back(exe);
   }
+
+  // Writes `text` as the batch file `name` beside the copy and runs it with
+  // cmd /c; `failure` says so when the file could not be written.
+  ChildRun RunBatch(const std::wstring& name, const std::string& text) {
+    const std::wstring batch = scratch.path + L"\\" + name;
+    const HANDLE file = CreateFileW(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
+    ChildRun run;
+    if (file == INVALID_HANDLE_VALUE) {
+      run.failure = "the batch file could not be written";
+      return run;
+    }
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    scratch.files.push_back(batch);
+    wchar_t system[MAX_PATH + 1] = {};
+    GetSystemDirectoryW(system, MAX_PATH + 1);
+    return RunChild(std::wstring(system) + L"\\cmd.exe", {L"/c", batch});
+  }
 };
 
 std::string ColumnText(const std::string& text, size_t width) {
@@ -1372,25 +1392,13 @@ TEST(EndToEndWmic, ABatchFileReadsAValueWithForF) {
   ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
   const std::vector<Json> bios = RunJson({L"/wql:select Name from win32_bios"});
   ASSERT_EQ(bios.size(), 1u);
-  const std::wstring batch = copy.scratch.path + L"\\read.bat";
-  {
-    HANDLE file = CreateFileW(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const std::string text =
-        "@echo off\r\n"
-        "cd /d \"%~dp0\"\r\n"
-        "for /f \"tokens=2 delims==\" %%a in ('wmic bios get name /value') do echo [%%a]\r\n"
-        "wmic nosuchalias 2>nul\r\n"
-        "if errorlevel 1 echo failed\r\n"
-        "exit /b 0\r\n";
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-    copy.scratch.files.push_back(batch);
-  }
-  wchar_t system[MAX_PATH + 1] = {};
-  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
-  const ChildRun run = RunChild(std::wstring(system) + L"\\cmd.exe", {L"/c", batch});
+  const ChildRun run = copy.RunBatch(L"read.bat",
+                                     "@echo off\r\n"
+                                     "cd /d \"%~dp0\"\r\n"
+                                     "for /f \"tokens=2 delims==\" %%a in ('wmic bios get name /value') do echo [%%a]\r\n"
+                                     "wmic nosuchalias 2>nul\r\n"
+                                     "if errorlevel 1 echo failed\r\n"
+                                     "exit /b 0\r\n");
   EXPECT_EQ(run.failure, "");
   // Under Wine, cmd hands the command a disk file, which gets UTF-16; on
   // Windows it is a pipe, whose extra CR the value keeps.
@@ -1482,16 +1490,6 @@ std::string Utf16(const std::string& ascii) {
 }
 
 const std::string kUtf16Bom = "\xFF\xFE";
-
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -1694,13 +1692,7 @@ TEST(EndToEndWmic, CorpusBatchLinesPrintWhatTheirScriptsParse) {
     if (expected.back().file) copy.scratch.files.push_back(copy.scratch.path + L"\\" + expected.back().file);
   }
   batch += "exit /b 0\n";
-  const std::wstring batchPath = copy.scratch.path + L"\\corpus.bat";
-  ASSERT_TRUE(WriteWholeFile(batchPath, CrLf(batch)));
-  copy.scratch.files.push_back(batchPath);
-
-  wchar_t system[MAX_PATH + 1] = {};
-  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
-  const ChildRun run = RunChild(std::wstring(system) + L"\\cmd.exe", {L"/c", batchPath});
+  const ChildRun run = copy.RunBatch(L"corpus.bat", CrLf(batch));
   ASSERT_EQ(run.failure, "");
   ExpectOnlyWineNotices(run.err);
   EXPECT_EQ(run.exitCode, 0u);
@@ -1835,24 +1827,13 @@ TEST(EndToEndWmic, ChangesPrintWmicsLinesAndDoWhatTheySay) {
 TEST(EndToEndWmic, ABatchFileStartsAProcessAndReadsItsId) {
   WmicCopy copy;
   ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
-  const std::wstring batch = copy.scratch.path + L"\\start.bat";
-  {
-    HANDLE file = CreateFileW(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const std::string text =
-        "@echo off\r\n"
-        "cd /d \"%~dp0\"\r\n"
-        "for /f \"tokens=2 delims==; \" %%a in ('wmic process call create \"cmd.exe /c exit 0\" ^| find \"ProcessId\"') "
-        "do echo [%%a]\r\n"
-        "exit /b 0\r\n";
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-    copy.scratch.files.push_back(batch);
-  }
-  wchar_t system[MAX_PATH + 1] = {};
-  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
-  const ChildRun run = RunChild(std::wstring(system) + L"\\cmd.exe", {L"/c", batch});
+  const ChildRun run = copy.RunBatch(
+      L"start.bat",
+      "@echo off\r\n"
+      "cd /d \"%~dp0\"\r\n"
+      "for /f \"tokens=2 delims==; \" %%a in ('wmic process call create \"cmd.exe /c exit 0\" ^| find \"ProcessId\"') "
+      "do echo [%%a]\r\n"
+      "exit /b 0\r\n");
   EXPECT_EQ(run.failure, "");
   // One line: [the id], the id all digits.
   ASSERT_GE(run.out.size(), 5u) << run.out;

@@ -90,3 +90,18 @@ TextFileRead ReadTextFile(const std::wstring& path) {
   }
   return read;
 }
+
+bool ReadByteLine(HANDLE input, std::string& bytes) {
+  bytes.clear();
+  bool any = false;
+  for (;;) {
+    char byte = 0;
+    DWORD got = 0;
+    if (!ReadFile(input, &byte, 1, &got, nullptr) || got == 0) break;
+    any = true;
+    if (byte == '\n') break;
+    bytes += byte;
+  }
+  if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
+  return any;
+}

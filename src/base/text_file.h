@@ -22,3 +22,8 @@ struct TextFileRead {
 // Refuses devices, pipes and consoles: reading those may never end, or hand
 // out what was meant for someone else.
 TextFileRead ReadTextFile(const std::wstring& path);
+
+// One line of `input` as its bytes, without the LF and a CR before it, read
+// a byte at a time so that nothing after it is taken. False when the input
+// had ended before it.
+bool ReadByteLine(HANDLE input, std::string& bytes);

@@ -6,6 +6,7 @@
 
 #include "base/owned_handle.h"
 #include "base/text.h"
+#include "base/text_file.h"
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_INPUT
 #define ENABLE_VIRTUAL_TERMINAL_INPUT 0x0200
@@ -148,16 +149,8 @@ bool AskOnConsole(HANDLE input, DWORD found, std::wstring_view prompt, ConsoleRe
 // input; a password is short.
 bool ReadFirstLine(HANDLE input, std::wstring& password) {
   std::string bytes;
-  bool any = false;
-  for (;;) {
-    char byte = 0;
-    DWORD got = 0;
-    if (!ReadFile(input, &byte, 1, &got, nullptr) || got == 0) break;
-    any = true;
-    if (byte == '\n') break;
-    bytes += byte;
-  }
-  if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
+  bytes.reserve(kPasswordRoom);
+  const bool any = ReadByteLine(input, bytes);
   password = FromUtf8(bytes);
   SecureZeroMemory(bytes.data(), bytes.size());
   return any;

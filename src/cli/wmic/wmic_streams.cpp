@@ -2,6 +2,7 @@
 #include <string>
 
 #include "base/output.h"
+#include "base/text_file.h"
 #include "base/wmic_output.h"
 #include "cli/password_prompt.h"
 #include "cli/wmic/wmic_choices.h"
@@ -26,21 +27,11 @@ bool ReadConsoleLine(HANDLE input, std::wstring& line) {
   return true;
 }
 
-// A line of piped or redirected input, a byte at a time so that nothing
-// after it is taken, in the code page wmic's own output uses there.
-bool ReadByteLine(HANDLE input, std::wstring& line) {
+// A line of piped or redirected input, in the code page wmic's own output
+// uses there.
+bool ReadPipedLine(HANDLE input, std::wstring& line) {
   std::string bytes;
-  bool any = false;
-  for (;;) {
-    char byte = 0;
-    DWORD got = 0;
-    if (!ReadFile(input, &byte, 1, &got, nullptr) || got == 0) break;
-    any = true;
-    if (byte == '\n') break;
-    bytes += byte;
-  }
-  if (!any) return false;
-  if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
+  if (!ReadByteLine(input, bytes)) return false;
   line.clear();
   if (bytes.empty()) return true;
   const UINT codePage = WmicNarrowCodePage();
@@ -94,7 +85,7 @@ class StandardWmicStreams final : public WmicStreams {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return false;
     DWORD mode = 0;
-    return GetConsoleMode(input, &mode) ? ReadConsoleLine(input, line) : ReadByteLine(input, line);
+    return GetConsoleMode(input, &mode) ? ReadConsoleLine(input, line) : ReadPipedLine(input, line);
   }
 
  private:
