@@ -78,12 +78,13 @@ TEST_F(CallMethod, ValuesGoToParametersByPositionTrimmed) {
     const RunResult run = Call(L"Resize", values);
     EXPECT_EQ(run.exitCode, 0) << values;
     EXPECT_EQ(run.output, Banner() + L"\r\nReturnValue=0\r\nCALL Success.\r\n\r\n");
-    EXPECT_EQ(PutValues(), (std::vector<std::wstring>{L"Width=50", L"Height=1000"}));
+    // In the order WMI gives the parameters: alphabetical, not as declared.
+    EXPECT_EQ(PutValues(), (std::vector<std::wstring>{L"Height=50", L"Width=1000"}));
     ASSERT_EQ(fake.executed.size(), 1u);
     EXPECT_EQ(fake.executed[0].path, L"\\\\.\\root\\cimv2:Win32_Screen.Id=1");
     EXPECT_EQ(fake.executed[0].method, L"Resize");
-    EXPECT_EQ(ValueOf(*fake.executed[0].inputs, L"Width"), L"50");
-    EXPECT_EQ(ValueOf(*fake.executed[0].inputs, L"Height"), L"1000");
+    EXPECT_EQ(ValueOf(*fake.executed[0].inputs, L"Height"), L"50");
+    EXPECT_EQ(ValueOf(*fake.executed[0].inputs, L"Width"), L"1000");
   }
   EXPECT_EQ(wmi.LiveHandles(), 0);
 }
@@ -115,16 +116,18 @@ TEST_F(CallMethod, HowTheValueListSplits) {
 // parameter left at its default is not what was asked: the first value that
 // does not fit fails the object, and nothing is Put or called.
 TEST_F(CallMethod, ValuesAreConvertedByTheirCimTypeOrRefusedBeforeAnyPut) {
+  // Named so that their alphabetical order, in which WMI gives them, is the
+  // order they are declared in.
   FakeMethod& tune = wmi.AddMethod(L"Win32_Screen", L"Tune");
-  tune.inputs.Add(L"Level", NullValue(), CIM_UINT32)
-      .Add(L"Offset", NullValue(), CIM_SINT32)
-      .Add(L"Small", NullValue(), CIM_SINT8)
+  tune.inputs.Add(L"Amount", NullValue(), CIM_UINT32)
+      .Add(L"Bias", NullValue(), CIM_SINT32)
+      .Add(L"Count", NullValue(), CIM_SINT8)
       .Add(L"Enabled", NullValue(), CIM_BOOLEAN)
-      .Add(L"Letter", NullValue(), CIM_CHAR16)
+      .Add(L"Glyph", NullValue(), CIM_CHAR16)
       .Add(L"Ratio", NullValue(), CIM_REAL32)
-      .Add(L"Name", NullValue())
-      .Add(L"Big", NullValue(), CIM_UINT64)
-      .Add(L"Codes", NullValue(), CIM_UINT8 | CIM_FLAG_ARRAY);
+      .Add(L"Title", NullValue())
+      .Add(L"Volume", NullValue(), CIM_UINT64)
+      .Add(L"Zones", NullValue(), CIM_UINT8 | CIM_FLAG_ARRAY);
   AddScreens(2);
   const auto refused = [](const wchar_t* why) { return std::wstring(L"ERROR: ") + why + L"\r\n"; };
   struct Case {
@@ -135,23 +138,23 @@ TEST_F(CallMethod, ValuesAreConvertedByTheirCimTypeOrRefusedBeforeAnyPut) {
   const Case cases[] = {
       {L"4294967295,-2147483648,-128,TRUE,D,1.5,x,18446744073709551615", L"",
        // The same 32 bits: 4294967295 travels as -1, a char16 as its code.
-       {L"Level=-1 vt3", L"Offset=-2147483648 vt3", L"Small=-128 vt2", L"Enabled=TRUE vt11", L"Letter=68 vt2",
-        L"Ratio=1.500000 vt4", L"Name=x vt8", L"Big=18446744073709551615 vt8"}},
-      {L"0,2147483647,127,0,%", L"", {L"Level=0 vt3", L"Offset=2147483647 vt3", L"Small=127 vt2", L"Enabled=FALSE vt11",
-                                      L"Letter=37 vt2"}},
-      {L"4294967296", refused(L"Level takes uint32; 4294967296 is out of its range.")},
-      {L"-1", refused(L"Level takes uint32; -1 is out of its range.")},
-      {L"wide", refused(L"Level takes uint32, not \"wide\".")},
+       {L"Amount=-1 vt3", L"Bias=-2147483648 vt3", L"Count=-128 vt2", L"Enabled=TRUE vt11", L"Glyph=68 vt2",
+        L"Ratio=1.500000 vt4", L"Title=x vt8", L"Volume=18446744073709551615 vt8"}},
+      {L"0,2147483647,127,0,%", L"", {L"Amount=0 vt3", L"Bias=2147483647 vt3", L"Count=127 vt2", L"Enabled=FALSE vt11",
+                                      L"Glyph=37 vt2"}},
+      {L"4294967296", refused(L"Amount takes uint32; 4294967296 is out of its range.")},
+      {L"-1", refused(L"Amount takes uint32; -1 is out of its range.")},
+      {L"wide", refused(L"Amount takes uint32, not \"wide\".")},
       // Refused midway: the first value, which fits, is not Put either.
-      {L"1,2147483648", refused(L"Offset takes sint32; 2147483648 is out of its range.")},
-      {L"1,-2147483649", refused(L"Offset takes sint32; -2147483649 is out of its range.")},
-      {L"1,1,128", refused(L"Small takes sint8; 128 is out of its range.")},
+      {L"1,2147483648", refused(L"Bias takes sint32; 2147483648 is out of its range.")},
+      {L"1,-2147483649", refused(L"Bias takes sint32; -2147483649 is out of its range.")},
+      {L"1,1,128", refused(L"Count takes sint8; 128 is out of its range.")},
       {L"1,1,1,yes", refused(L"Enabled takes boolean, not \"yes\".")},
-      {L"1,1,1,1,DE", refused(L"Letter takes char16; \"DE\" is out of its range.")},
+      {L"1,1,1,1,DE", refused(L"Glyph takes char16; \"DE\" is out of its range.")},
       {L"1,1,1,1,D,x", refused(L"Ratio takes real32, not \"x\".")},
       {L"1,1,1,1,D,1e39", refused(L"Ratio takes real32; 1e39 is out of its range.")},
-      {L"1,1,1,1,D,1,n,18446744073709551616", refused(L"Big takes uint64; 18446744073709551616 is out of its range.")},
-      {L"1,1,1,1,D,1,n,1,5", refused(L"Codes takes uint8[]: give it with /params:.")},
+      {L"1,1,1,1,D,1,n,18446744073709551616", refused(L"Volume takes uint64; 18446744073709551616 is out of its range.")},
+      {L"1,1,1,1,D,1,n,1,5", refused(L"Zones takes uint8[]: give it with /params:.")},
   };
   for (const Case& c : cases) {
     wmi.executed.clear();
@@ -180,8 +183,9 @@ TEST_F(CallMethod, ValuesAreConvertedByTheirCimTypeOrRefusedBeforeAnyPut) {
   AddScreenMethods(refusing);
   ::AddScreens(refusing, 1);
   refusing.FailAt(WmiOp::Put, 2, WBEM_E_INVALID_PARAMETER);
+  // Height gets 640, Width 480: the parameters come in alphabetical order.
   const RunResult run = ::Call(refusing, L"Resize", L"640,480");
-  EXPECT_EQ(run.output, Banner() + L"\r\nERROR: Failed to put method argument [Height]=[480]. Error code = 0x80041008\r\n" +
+  EXPECT_EQ(run.output, Banner() + L"\r\nERROR: Failed to put method argument [Width]=[480]. Error code = 0x80041008\r\n" +
                             kRunFailed);
   EXPECT_TRUE(refusing.executed.empty());
 }
@@ -306,8 +310,8 @@ TEST_F(CallMethod, DebugTraceOfOneCall) {
       L"INFO: Get __PATH end.\r\n"
       L"INFO: __PATH=\\\\.\\root\\cimv2:Win32_Screen.Id=1\r\n"
       L"INFO: Put arguments [50, 1000] start.\r\n"
-      L"INFO: Put method arg[0], [Width]=[50] \r\n"
-      L"INFO: Put method arg[1], [Height]=[1000] \r\n"
+      L"INFO: Put method arg[0], [Height]=[50] \r\n"
+      L"INFO: Put method arg[1], [Width]=[1000] \r\n"
       L"INFO: Put arguments [50, 1000] end.\r\n"
       L"INFO: Execute method [Resize] start.\r\n"
       L"INFO: Execute method [Resize] end.\r\n"

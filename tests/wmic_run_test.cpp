@@ -634,6 +634,27 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
       {L"process 1936 call terminate 1, 2", OneProcess, L"",
        L"Node - HOST1\r\nERROR:\r\nDescription = Method Terminate takes 1 input parameters, 2 values given.\r\n", 1,
        [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
+      // By position in the order WMI gives the parameters, alphabetical on
+      // Windows: only that makes 100 the EventType and 7 the type.
+      {L"/namespace:\\\\root\\default path SystemRestore call CreateRestorePoint \"Before update\", 100, 7",
+       [](FakeWmiAccess& wmi) {
+         wmi.AddClass(L"SystemRestore").Add(L"Description", NullValue()).Qualify(L"Description", L"CIMTYPE",
+                                                                                  StringValue(L"string"));
+         FakeMethod& point = wmi.AddMethod(L"SystemRestore", L"CreateRestorePoint");
+         point.qualifiers.push_back({L"static", BoolValue(true)});
+         point.inputs.Add(L"Description", NullValue())
+             .Add(L"RestorePointType", NullValue(), CIM_UINT32)
+             .Add(L"EventType", NullValue(), CIM_UINT32);
+         point.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
+       },
+       Executed(L"SystemRestore", L"CreateRestorePoint", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 1u);
+         EXPECT_EQ(wmi.connectedNamespace, L"root\\default");
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Description"), L"Before update");
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"EventType"), L"100");
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"RestorePointType"), L"7");
+       }},
       // A method name as the verb.
       {L"process 1936 terminate", OneProcess, Executed(kFirst, L"terminate", terminated), L"", 0, nullptr},
       // WMI refusing the second of two: its block, and the first stays done.

@@ -550,6 +550,11 @@ HRESULT FakeWmiAccess::GetNames(const WmiObject& object, LONG flags, SafeArray& 
     if (system && (flags & WBEM_FLAG_NONSYSTEM_ONLY)) continue;
     shown.push_back(property.name);
   }
+  if (NodeOf(object.get()).object.className == L"__PARAMETERS") {
+    std::sort(shown.begin(), shown.end(), [](const std::wstring& left, const std::wstring& right) {
+      return CompareStringOrdinal(left.c_str(), -1, right.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+    });
+  }
   Variant list = StringArray(shown);
   names = SafeArray(list.get().parray);
   list.get().vt = VT_EMPTY;  // the SafeArray holder owns it now
@@ -638,6 +643,9 @@ HRESULT FakeWmiAccess::GetMethod(const WmiObject& classObject, const wchar_t* me
   if (!definition->hasInputSignature) return S_OK;
   auto node = std::make_unique<Node>();
   node->object = definition->inputs;
+  // A method's parameters are a __PARAMETERS object, whose names Windows
+  // gives in alphabetical order, not in the order they are declared.
+  if (node->object.className.empty()) node->object.className = L"__PARAMETERS";
   inSignature = Hand<WmiObject>(std::move(node));
   return S_OK;
 }
