@@ -2,7 +2,6 @@
 
 #include <wbemcli.h>
 
-#include <cwchar>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -22,6 +21,7 @@
 #include "operations/machine_run.h"
 #include "operations/wmi_query.h"
 #include "render/layout.h"
+#include "render/wmic_errors.h"
 #include "render/wmic_layouts.h"
 
 namespace {
@@ -37,23 +37,6 @@ int CannotRun(WmicStreams& streams, std::wstring_view text) {
   WriteLine(streams.Errors(), text);
   streams.Errors().Flush();
   return wmic_choices::kExitCannotRun;
-}
-
-std::wstring SystemMessage(DWORD error) {
-  wchar_t* message = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-  std::wstring text;
-  if (length > 0 && message != nullptr) text.assign(message, length);
-  if (message != nullptr) LocalFree(message);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-  if (text.empty()) {
-    wchar_t code[32];
-    swprintf(code, 32, L"error %lu", static_cast<unsigned long>(error));
-    text = code;
-  }
-  return text;
 }
 
 // wmic's layout for what the request asks; JSON is Tollix's own and is made
@@ -287,7 +270,7 @@ int PrepareRun(const WmicRequest& request, WmicStreams& streams, RunSettings& se
     file = streams.OpenFile(destination.path, destination.append, error);
     if (!file) {
       WriteLine(streams.Errors(), std::wstring(wmic_choices::kOutputFileText) + destination.path + L": " +
-                                      SystemMessage(error));
+                                      WmicErrorDescription(HRESULT_FROM_WIN32(error)));
       streams.Errors().Flush();
       return wmic_choices::kExitFailure;
     }
