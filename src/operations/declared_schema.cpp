@@ -1,5 +1,7 @@
 #include "operations/declared_schema.h"
 
+#include "render/cim_type_text.h"
+
 HRESULT ReadNameList(WmiAccess& wmi, const SafeArray& list, std::vector<std::wstring>& names) {
   if (!list.get()) return S_OK;
   LONG lower = 0;
@@ -21,6 +23,35 @@ std::wstring CimTypeQualifier(WmiAccess& wmi, const WmiObject& object, const std
     return {};
   }
   return value.get().bstrVal;
+}
+
+HRESULT FindDeclared(WmiAccess& wmi, const WmiObject& schema, const std::wstring& given, Declared& declared,
+                     bool& found) {
+  found = false;
+  if (!schema) return S_OK;
+  SafeArray list;
+  std::vector<std::wstring> names;
+  HRESULT hr = wmi.GetNames(schema, WBEM_FLAG_NONSYSTEM_ONLY, list);
+  if (SUCCEEDED(hr)) hr = ReadNameList(wmi, list, names);
+  if (FAILED(hr)) return hr;
+  for (const std::wstring& name : names) {
+    if (CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), given.c_str(), static_cast<int>(given.size()),
+                             TRUE) != CSTR_EQUAL) {
+      continue;
+    }
+    declared.name = name;
+    Variant ignored;
+    hr = wmi.Get(schema, declared.name.c_str(), ignored, &declared.type);
+    if (FAILED(hr)) return hr;
+    // Only an object or a reference names its class here; a WMI that keeps
+    // no qualifiers leaves it to "__CLASS".
+    const std::wstring cimType = CimTypeQualifier(wmi, schema, declared.name);
+    declared.objectClass = QualifiedClass(cimType);
+    declared.typeText = CimTypeText(declared.type, cimType);
+    found = true;
+    return S_OK;
+  }
+  return S_OK;
 }
 
 namespace {

@@ -11,6 +11,19 @@
 // properties.
 HRESULT ReadNameList(WmiAccess& wmi, const SafeArray& list, std::vector<std::wstring>& names);
 
+// What WMI declares for one property or parameter.
+struct Declared {
+  std::wstring name;  // as WMI spells it
+  CIMTYPE type = CIM_EMPTY;
+  std::wstring objectClass;  // from the CIMTYPE qualifier of an object
+  std::wstring typeText;
+};
+
+// Finds `given` among the names `schema` declares, without case. `found` is
+// false when it is not there, or `schema` is empty.
+HRESULT FindDeclared(WmiAccess& wmi, const WmiObject& schema, const std::wstring& given, Declared& declared,
+                     bool& found);
+
 // The property's CIMTYPE qualifier ("object:Win32_ProcessStartup",
 // "ref:Win32_Directory"), or empty where it has none or the WMI keeps none.
 std::wstring CimTypeQualifier(WmiAccess& wmi, const WmiObject& object, const std::wstring& property);

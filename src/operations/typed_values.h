@@ -1,5 +1,6 @@
-// The named values of /params:, checked against what WMI declares and turned
-// into the VARIANTs WMI takes.
+// Values given on the command line, checked against what WMI declares and
+// turned into the VARIANTs WMI takes: the named values of /params: as JSON,
+// and values typed as text.
 #pragma once
 
 #include <string>
