@@ -553,7 +553,58 @@ void OneProcess(FakeWmiAccess& wmi) {
   AddProcess(wmi, L"1936");
 }
 
+// A method that answers ReturnValue 0, and its in-parameters to declare.
+FakeObject& AddMethodReturningZero(FakeWmiAccess& wmi, const wchar_t* className, const wchar_t* method) {
+  FakeMethod& definition = wmi.AddMethod(className, method);
+  definition.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
+  return definition.inputs;
+}
+
+// A parameter as Windows declares it: its CIM type and its CIMTYPE qualifier.
+void Declare(FakeObject& inputs, const wchar_t* name, CIMTYPE type, const wchar_t* cimType) {
+  inputs.Add(name, NullValue(), type).Qualify(name, L"CIMTYPE", StringValue(cimType));
+}
+
+// Win32_NetworkAdapterConfiguration's methods with array parameters, as
+// Windows declares them. No class under Wine has a method with an array
+// parameter, so only these rows show how lists reach ExecMethod.
+void OneAdapter(FakeWmiAccess& wmi) {
+  const wchar_t* const adapter = L"Win32_NetworkAdapterConfiguration";
+  wmi.AddResult(adapter, L"\\\\PC7\\root\\cimv2:Win32_NetworkAdapterConfiguration.Index=7")
+      .Add(L"__SERVER", StringValue(L"PC7"))
+      .Add(L"__RELPATH", StringValue(L"Win32_NetworkAdapterConfiguration.Index=7"))
+      .Add(L"Index", IntegerValue(VT_I4, 7), CIM_UINT32);
+  const CIMTYPE strings = CIM_STRING | CIM_FLAG_ARRAY;
+  Declare(AddMethodReturningZero(wmi, adapter, L"SetDNSServerSearchOrder"), L"DNSServerSearchOrder", strings,
+          L"string");
+  FakeObject& enable = AddMethodReturningZero(wmi, adapter, L"EnableStatic");
+  Declare(enable, L"IPAddress", strings, L"string");
+  Declare(enable, L"SubnetMask", strings, L"string");
+  FakeObject& gateways = AddMethodReturningZero(wmi, adapter, L"SetGateways");
+  Declare(gateways, L"DefaultIPGateway", strings, L"string");
+  Declare(gateways, L"GatewayCostMetric", CIM_UINT16 | CIM_FLAG_ARRAY, L"uint16");
+}
+
+// StdRegProv.SetBinaryValue: a uint8[] among scalars, static.
+void Registry(FakeWmiAccess& wmi) {
+  FakeMethod& method = wmi.AddMethod(L"StdRegProv", L"SetBinaryValue");
+  method.qualifiers.push_back({L"static", BoolValue(true)});
+  method.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
+  Declare(method.inputs, L"hDefKey", CIM_UINT32, L"uint32");
+  Declare(method.inputs, L"sSubKeyName", CIM_STRING, L"string");
+  Declare(method.inputs, L"sValueName", CIM_STRING, L"string");
+  Declare(method.inputs, L"uValue", CIM_UINT8 | CIM_FLAG_ARRAY, L"uint8");
+}
+
+// What the one ExecMethod was given for `name`, as Shown writes it.
+std::wstring Received(const FakeWmiAccess& wmi, const wchar_t* name) {
+  if (wmi.executed.size() != 1 || !wmi.executed[0].inputs) return L"<not called once>";
+  const FakeProperty* property = wmi.executed[0].inputs->Find(name);
+  return property ? Shown(property->value.get()) : L"<missing>";
+}
+
 const std::wstring kFirst = L"\\\\PC7\\ROOT\\CIMV2:Win32_Process.Handle=\"1936\"";
+const std::wstring kAdapter = L"\\\\PC7\\ROOT\\CIMV2:Win32_NetworkAdapterConfiguration.Index=7";
 const std::wstring kSecond = L"\\\\PC7\\ROOT\\CIMV2:Win32_Process.Handle=\"2048\"";
 
 std::wstring Executed(const std::wstring& path, const std::wstring& method, const std::wstring& lines) {
@@ -654,6 +705,115 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
          EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Description"), L"Before update");
          EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"EventType"), L"100");
          EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"RestorePointType"), L"7");
+       }},
+      // Lists for array parameters: each element by the element type, by
+      // position or by name; a plain value is an array of one.
+      {L"nicconfig where index=7 call SetDNSServerSearchOrder (\"8.8.8.8\",\"8.8.4.4\")", OneAdapter,
+       Executed(kAdapter, L"SetDNSServerSearchOrder", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(Received(wmi, L"DNSServerSearchOrder"), L"array of 8 [8.8.8.8,8.8.4.4]");
+         EXPECT_EQ(wmi.executedQuery, L"SELECT * FROM Win32_NetworkAdapterConfiguration WHERE index=7");
+       }},
+      {L"nicconfig where index=7 call SetDNSServerSearchOrder ('8.8.8.8', '8.8.4.4')", OneAdapter,
+       Executed(kAdapter, L"SetDNSServerSearchOrder", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) { EXPECT_EQ(Received(wmi, L"DNSServerSearchOrder"), L"array of 8 [8.8.8.8,8.8.4.4]"); }},
+      {L"nicconfig where index=7 call SetDNSServerSearchOrder ()", OneAdapter,
+       Executed(kAdapter, L"SetDNSServerSearchOrder", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) { EXPECT_EQ(Received(wmi, L"DNSServerSearchOrder"), L"array of 8 []"); }},
+      {L"nicconfig where index=7 call SetDNSServerSearchOrder (\"a b\")", OneAdapter,
+       Executed(kAdapter, L"SetDNSServerSearchOrder", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) { EXPECT_EQ(Received(wmi, L"DNSServerSearchOrder"), L"array of 8 [a b]"); }},
+      {L"nicconfig where index=7 call EnableStatic (\"192.168.1.5\"), (\"255.255.255.0\")", OneAdapter,
+       Executed(kAdapter, L"EnableStatic", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(Received(wmi, L"IPAddress"), L"array of 8 [192.168.1.5]");
+         EXPECT_EQ(Received(wmi, L"SubnetMask"), L"array of 8 [255.255.255.0]");
+       }},
+      // The method's name glued to its first list, as the verb itself.
+      {L"nicconfig where index=7 setgateways(\"192.168.1.1\"),(&h1F)", OneAdapter,
+       Executed(kAdapter, L"setgateways", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(Received(wmi, L"DefaultIPGateway"), L"array of 8 [192.168.1.1]");
+         EXPECT_EQ(Received(wmi, L"GatewayCostMetric"), L"array of 3 [31]");  // uint16 travels as VT_I4
+       }},
+      {L"nicconfig where index=7 call SetGateways GatewayCostMetric=(1, 65535) DefaultIPGateway=('a','b')",
+       OneAdapter, Executed(kAdapter, L"SetGateways", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(Received(wmi, L"DefaultIPGateway"), L"array of 8 [a,b]");
+         EXPECT_EQ(Received(wmi, L"GatewayCostMetric"), L"array of 3 [1,65535]");
+       }},
+      // A bad element midway: refused before anything is called.
+      {L"nicconfig where index=7 call SetGateways (\"192.168.1.1\"),(1,65536)", OneAdapter, L"",
+       L"Node - HOST1\r\nERROR:\r\nDescription = GatewayCostMetric[1] takes uint16; 65536 is out of its range.\r\n", 1,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
+      {L"nicconfig where index=7 call SetGateways (\"192.168.1.1\"),(x)", OneAdapter, L"",
+       L"Node - HOST1\r\nERROR:\r\nDescription = GatewayCostMetric[0] takes uint16, not \"x\".\r\n", 1,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
+      {L"process 1936 call terminate (1)", OneProcess, L"",
+       L"Node - HOST1\r\nERROR:\r\nDescription = Reason takes uint32, not a list of values.\r\n", 1,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
+      {L"/namespace:\\\\root\\default path StdRegProv call SetBinaryValue &h80000001,\"Software\\T\",\"v\",(0,&hff)",
+       Registry, Executed(L"StdRegProv", L"SetBinaryValue", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(Received(wmi, L"hDefKey"), L"VT 3 -2147483647");
+         EXPECT_EQ(Received(wmi, L"uValue"), L"array of 17 [0,255]");
+       }},
+      {L"/namespace:\\\\root\\default path StdRegProv call SetBinaryValue 1,\"S\",\"v\",(&h100)", Registry, L"",
+       L"Node - HOST1\r\nERROR:\r\nDescription = uValue[0] takes uint8; &h100 is out of its range.\r\n", 1,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.executed.empty()); }},
+      {L"/namespace:\\\\root\\Microsoft\\Windows\\Defender class MSFT_MpPreference call Add ExclusionPath=\"C:\\x\"",
+       [](FakeWmiAccess& wmi) {
+         Declare(AddMethodReturningZero(wmi, L"MSFT_MpPreference", L"Add"), L"ExclusionPath",
+                 CIM_STRING | CIM_FLAG_ARRAY, L"string");
+       },
+       Executed(L"MSFT_MpPreference", L"Add", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         // Built as the array, not left to WMI.
+         ASSERT_EQ(wmi.puts.size(), 1u);
+         EXPECT_EQ(Shown(wmi.puts[0].value.get()), L"array of 8 [C:\\x]");
+         EXPECT_EQ(Received(wmi, L"ExclusionPath"), L"array of 8 [C:\\x]");
+       }},
+      {L"nicconfig where index=7 call SetDNSServerSearchOrder (\"8.8.8.8\"", OneAdapter, L"",
+       L"A list of values opened with ( is not closed.\r\n", kCannotRun,
+       [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.log.empty()); }},
+      // A WMI strict about VARIANT types, as Wine's is, refuses the type each
+      // integer is documented to travel as; the exact type is put next.
+      {L"nicconfig where index=7 call SetGateways (\"192.168.1.1\"),(1)",
+       [](FakeWmiAccess& wmi) {
+         OneAdapter(wmi);
+         wmi.exactIntegerTypes = true;
+       },
+       Executed(kAdapter, L"SetGateways", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) { EXPECT_EQ(Received(wmi, L"GatewayCostMetric"), L"array of 18 [1]"); }},
+      {L"process 1936 call terminate &h1F",
+       [](FakeWmiAccess& wmi) {
+         OneProcess(wmi);
+         wmi.exactIntegerTypes = true;
+       },
+       Executed(kFirst, L"terminate", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 1u);
+         EXPECT_EQ(Shown(wmi.puts.back().value.get()), L"VT 19 31");
+       }},
+      {L"process 1936 set Priority=32",
+       [](FakeWmiAccess& wmi) {
+         OneProcess(wmi);
+         wmi.exactIntegerTypes = true;
+       },
+       L"Updating property(s) of '" + kFirst + L"'\r\nProperty(s) update successful.\r\n", L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.written.size(), 1u);
+         EXPECT_EQ(Shown(wmi.puts.back().value.get()), L"VT 19 32");
+       }},
+      {L"path Win32_PageFileSetting create Name=\"C:\\pagefile.sys\",InitialSize=1024",
+       [](FakeWmiAccess& wmi) {
+         wmi.AddClass(L"Win32_PageFileSetting").Add(L"Name", NullValue()).Add(L"InitialSize", NullValue(), CIM_UINT32);
+         wmi.exactIntegerTypes = true;
+       },
+       L"Instance creation successful.\r\n", L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.written.size(), 1u);
+         EXPECT_EQ(Shown(wmi.puts.back().value.get()), L"VT 19 1024");
        }},
       // A method name as the verb.
       {L"process 1936 terminate", OneProcess, Executed(kFirst, L"terminate", terminated), L"", 0, nullptr},

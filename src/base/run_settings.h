@@ -21,6 +21,8 @@ enum class Operation : int { GET = 0, SET = 1, CALL = 2, DELETE_INSTANCE = 3, CR
 struct TextValue {
   std::wstring name;  // empty: by position, in the order WMI gives the parameters
   std::wstring text;
+  bool list = false;                   // an array's elements, in `elements`
+  std::vector<std::wstring> elements;
 };
 
 struct RunSettings {

@@ -117,3 +117,13 @@ Variant ArrayOf(VARTYPE elementType, const std::vector<Variant>& elements) {
   slot.parray = array.release();
   return value;
 }
+
+void ArrayVariants(CIMTYPE element, const std::vector<Variant>& documentedElements,
+                   std::vector<Variant> exactElements, Variant& documented, Variant& exact) {
+  documented = ArrayOf(ElementType(element, false), documentedElements);
+  if (ElementType(element, true) == ElementType(element, false)) return;
+  for (size_t i = 0; i < exactElements.size(); ++i) {
+    if (exactElements[i].type() == VT_EMPTY) exactElements[i] = CopyVariant(documentedElements[i]);
+  }
+  exact = ArrayOf(ElementType(element, true), exactElements);
+}

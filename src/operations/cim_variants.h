@@ -25,3 +25,8 @@ VARTYPE ElementType(CIMTYPE type, bool exact);
 
 // Elements already converted to `elementType`, as one SAFEARRAY value.
 Variant ArrayOf(VARTYPE elementType, const std::vector<Variant>& elements);
+
+// The documented and exact arrays of elements converted one by one, each
+// with its exact VARIANT or, where it had none, its documented one.
+void ArrayVariants(CIMTYPE element, const std::vector<Variant>& documentedElements,
+                   std::vector<Variant> exactElements, Variant& documented, Variant& exact);

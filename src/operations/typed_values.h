@@ -61,6 +61,8 @@ int ConvertPositionalValues(WmiAccess& wmi, Layout& layout, const std::vector<st
 // declares for it, a number also from &H and hex digits, whose bits are read
 // by that type (&H80000001 is 2147483649 for a uint32, -2147483647 for a
 // sint32). `method` names the method for CALL and is null for a property.
+// A method's array parameter takes a list, each element converted as one
+// value of the element type, or a plain value as the array's one element.
 // On the first value that does not fit, prints why and returns 1: nothing
 // has been Put then.
 int ConvertTextValues(WmiAccess& wmi, Layout& layout, const std::vector<TextValue>& values, const WmiObject& target,

@@ -85,14 +85,10 @@ class JsonConverter {
       Variant one;
       Variant oneExact;
       if (!ConvertElement(item, element, itemDeclared, itemName, one, oneExact)) return false;
-      if (oneExact.type() == VT_EMPTY) oneExact = CopyVariant(one);
       documentedElements.push_back(std::move(one));
       exactElements.push_back(std::move(oneExact));
     }
-    documented = ArrayOf(ElementType(element, false), documentedElements);
-    if (ElementType(element, true) != ElementType(element, false)) {
-      exact = ArrayOf(ElementType(element, true), exactElements);
-    }
+    ArrayVariants(element, documentedElements, std::move(exactElements), documented, exact);
     return true;
   }
 

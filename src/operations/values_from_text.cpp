@@ -89,6 +89,35 @@ class TextConverter {
     }
   }
 
+  // Converts each element of a list for the element type of the array
+  // `declared`, by the rules of one value, and names the first that does not
+  // fit by its place.
+  bool ConvertList(const std::vector<std::wstring>& elements, const Declared& declared, Variant& documented,
+                   Variant& exact) {
+    const CIMTYPE element = declared.type & ~CIM_FLAG_ARRAY;
+    Declared itemDeclared = declared;
+    itemDeclared.type = element;
+    itemDeclared.typeText = declared.typeText.substr(0, declared.typeText.size() - 2);
+    std::vector<Variant> documentedElements;
+    std::vector<Variant> exactElements;
+    for (size_t i = 0; i < elements.size(); ++i) {
+      itemDeclared.name = declared.name + L"[" + std::to_wstring(i) + L"]";
+      Variant one;
+      Variant oneExact;
+      if (!ConvertText(elements[i], itemDeclared, one, oneExact, true)) return false;
+      documentedElements.push_back(std::move(one));
+      exactElements.push_back(std::move(oneExact));
+    }
+    ArrayVariants(element, documentedElements, std::move(exactElements), documented, exact);
+    return true;
+  }
+
+  bool NotAList(const Declared& declared) {
+    PrintError(layout_, L"ERROR: %ls takes %ls, not a list of values.\r\n", declared.name.c_str(),
+               declared.typeText.c_str());
+    return false;
+  }
+
  private:
   bool NotOfType(const Declared& declared, const std::wstring& text) {
     PrintError(layout_, L"ERROR: %ls takes %ls, not \"%ls\".\r\n", declared.name.c_str(), declared.typeText.c_str(),
@@ -104,6 +133,13 @@ class TextConverter {
 
   Layout& layout_;
 };
+
+// A list as the trace shows it: (a,b).
+std::wstring ListText(const std::vector<std::wstring>& elements) {
+  std::wstring text = L"(";
+  for (size_t i = 0; i < elements.size(); ++i) text += (i == 0 ? L"" : L",") + elements[i];
+  return text + L")";
+}
 
 }  // namespace
 
@@ -168,8 +204,17 @@ int ConvertTextValues(WmiAccess& wmi, Layout& layout, const std::vector<TextValu
     }
     TypedValue value;
     value.name = declared.name;
-    value.json = given.text;
-    if (!converter.ConvertText(given.text, declared, value.value, value.exact, true)) return 1;
+    value.json = given.list ? ListText(given.elements) : given.text;
+    if (method != nullptr && (declared.type & CIM_FLAG_ARRAY)) {
+      // A plain value is the array's one element.
+      const std::vector<std::wstring> elements = given.list ? given.elements : std::vector<std::wstring>{given.text};
+      if (!converter.ConvertList(elements, declared, value.value, value.exact)) return 1;
+    } else if (given.list) {
+      converter.NotAList(declared);
+      return 1;
+    } else if (!converter.ConvertText(given.text, declared, value.value, value.exact, true)) {
+      return 1;
+    }
     converted.push_back(std::move(value));
   }
   return 0;

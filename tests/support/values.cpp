@@ -145,3 +145,31 @@ Variant IntegerArray(VARTYPE elementType, const std::vector<long long>& elements
 Variant RawArray(VARTYPE arrayType, VARTYPE elementType, ULONG count, LONG lower) {
   return WrapArray(arrayType, CreateVector(elementType, count, lower));
 }
+
+std::wstring Shown(const VARIANT& value) {
+  const auto one = [](VARIANT element) {
+    std::wstring text = L"VT " + std::to_wstring(element.vt) + L" ";
+    if (element.vt == VT_BSTR) return text + std::wstring(element.bstrVal, SysStringLen(element.bstrVal));
+    VARIANT asText;
+    VariantInit(&asText);
+    if (SUCCEEDED(VariantChangeType(&asText, &element, 0, VT_BSTR))) text += asText.bstrVal;
+    VariantClear(&asText);
+    return text;
+  };
+  if (!(value.vt & VT_ARRAY)) return one(value);
+  const VARTYPE elementType = static_cast<VARTYPE>(value.vt & ~VT_ARRAY);
+  std::wstring text = L"array of " + std::to_wstring(elementType) + L" [";
+  LONG lower = 0;
+  LONG upper = -1;
+  SafeArrayGetLBound(value.parray, 1, &lower);
+  SafeArrayGetUBound(value.parray, 1, &upper);
+  for (LONG i = lower; i <= upper; ++i) {
+    Variant element;
+    element.get().vt = elementType;
+    // Every member of the VARIANT starts where the union does.
+    SafeArrayGetElement(value.parray, &i, elementType == VT_BSTR ? static_cast<void*>(&element.get().bstrVal)
+                                                                 : static_cast<void*>(&element.get().llVal));
+    text += (i > lower ? L"," : L"") + one(element.get()).substr(std::to_wstring(elementType).size() + 4);
+  }
+  return text + L"]";
+}

@@ -29,3 +29,7 @@ Variant StringArray(const std::vector<std::wstring>& texts, LONG lower = 0);
 Variant IntegerArray(VARTYPE elementType, const std::vector<long long>& elements, LONG lower = 0);
 // `count` elements of `elementType` left zero; the VARIANT says arrayType.
 Variant RawArray(VARTYPE arrayType, VARTYPE elementType, ULONG count, LONG lower = 0);
+
+// "VT 3 -1", "VT 8 a", "array of 8 [a,b]": a value's type codes and text,
+// for comparing what WMI was given.
+std::wstring Shown(const VARIANT& value);

@@ -213,13 +213,13 @@ class Parser {
     }
     const VerbName* verb = FindVerb(word);
     if (!verb) {
-      if (!wmic_choices::kUnknownVerbIsCall || word.quoted || !IsPlainName(word.text)) {
+      std::vector<WmicWord> glued;
+      if (!wmic_choices::kUnknownVerbIsCall || !ReadMethodWord(word, false, glued)) {
         Fail(WmicProblemKind::InvalidAliasVerb);
         return;
       }
       request_.verb = WmicVerb::Call;
-      request_.method = word.text;
-      ReadCallValues();
+      ReadCallValues(std::move(glued));
       return;
     }
     request_.verb = verb->verb;
@@ -235,16 +235,18 @@ class Parser {
       case WmicVerb::List:
         ReadList();
         return;
-      case WmicVerb::Call:
-        if (AtEnd() || IsSwitchWord(Next()) || !IsPlainName(Next().text)) {
+      case WmicVerb::Call: {
+        std::vector<WmicWord> glued;
+        if (AtEnd() || IsSwitchWord(Next()) || !ReadMethodWord(Next(), true, glued)) {
           // `call` alone asks which methods there are.
           if (AtEnd()) request_.help = WmicHelp::Verb;
           else Fail(WmicProblemKind::InvalidAliasVerb);
           return;
         }
-        request_.method = words_[next_++].text;
-        ReadCallValues();
+        ++next_;
+        ReadCallValues(std::move(glued));
         return;
+      }
       case WmicVerb::Set:
         ReadAssignments(L",", wmic_choices::kInvalidSetText);
         return;
@@ -318,13 +320,42 @@ class Parser {
     return taken;
   }
 
-  void ReadCallValues() {
-    request_.values = ReadWmicValues(TakeValueWords(), L",");
+  // The method's name: a plain word, or one glued to the list of its first
+  // value (`setgateways("10.0.0.1"),(1)`), whose rest goes to `glued`.
+  // After `call` the name may be quoted; as the verb itself it may not.
+  bool ReadMethodWord(const WmicWord& word, bool quotedName, std::vector<WmicWord>& glued) {
+    const size_t paren = FindOutsideQuotes(word.raw, L'(');
+    if (paren == std::wstring::npos) {
+      if ((word.quoted && !quotedName) || !IsPlainName(word.text)) return false;
+      request_.method = word.text;
+      return true;
+    }
+    const std::wstring_view name = std::wstring_view(word.raw).substr(0, paren);
+    if (!IsPlainName(name)) return false;
+    request_.method.assign(name);
+    {
+      WmicWord rest;
+      rest.raw = word.raw.substr(paren);
+      rest.text = UnquotedText(rest.raw);
+      rest.begin = word.begin + paren;
+      rest.end = word.end;
+      rest.quoted = word.quoted;
+      glued.push_back(std::move(rest));
+    }
+    return true;
+  }
+
+  void ReadCallValues(std::vector<WmicWord> words) {
+    for (WmicWord& word : TakeValueWords()) words.push_back(std::move(word));
+    if (!ReadWmicValues(words, L",", true, request_.values)) {
+      Fail(WmicProblemKind::NotSupported, L"A list of values opened with ( is not closed.");
+      return;
+    }
     ReadVerbSwitches(WmicProblemKind::InvalidVerbSwitch);
   }
 
   void ReadAssignments(std::wstring_view separators, std::wstring_view invalidText) {
-    request_.values = ReadWmicValues(TakeValueWords(), separators);
+    ReadWmicValues(TakeValueWords(), separators, false, request_.values);
     bool usable = !request_.values.empty();
     for (const WmicValue& value : request_.values) usable = usable && !value.name.empty();
     if (!usable) {

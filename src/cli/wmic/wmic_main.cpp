@@ -120,7 +120,9 @@ RunSettings ChangeSettings(const WmicRequest& request) {
   settings.formatJson = 0;
   settings.argClassName = request.target.className;
   settings.textValuesGiven = 1;
-  for (const WmicValue& value : request.values) settings.textValues.push_back({value.name, value.text});
+  for (const WmicValue& value : request.values) {
+    settings.textValues.push_back({value.name, value.text, value.list, value.elements});
+  }
   settings.goOnAfterFailure = 1;
   const bool onTheClass = request.target.kind == WmicTargetKind::Class || request.verb == WmicVerb::Create;
   if (onTheClass) {

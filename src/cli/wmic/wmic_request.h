@@ -83,6 +83,8 @@ struct WmicValue {
   std::wstring name;  // empty: by position
   std::wstring text;  // quotes removed; &H80000002 and the like kept as typed
   bool quoted = false;
+  bool list = false;                   // a call's ("a","b"): `elements`, not `text`
+  std::vector<std::wstring> elements;  // each with its quotes removed
 };
 
 enum class WmicFormat { Default, Table, List, Csv, Json };
