@@ -161,6 +161,12 @@ TEST(WmicRun, EachReadCommandLineBecomesItsQueryAndPrintsWmicsText) {
        L"SELECT Name FROM Win32_Process WHERE commandline like '%uvicorn%'", L"root\\cimv2", biosTable, L"", 0},
       {L"process 1234 get Name", TwoBioses, L"SELECT Name FROM Win32_Process WHERE ProcessId='1234'",
        L"root\\cimv2", biosTable, L"", 0},
+      // A key value reaches WQL as typed: the script doubles the backslashes.
+      {L"datafile \"c:\\\\windows\\\\win.ini\" get Version", Nothing,
+       L"SELECT Version FROM CIM_DataFile WHERE Name='c:\\\\windows\\\\win.ini'", L"root\\cimv2", L"",
+       L"No Instance(s) Available.\r\n", 0},
+      {L"service \"VulnService\" get Name", Nothing, L"SELECT Name FROM Win32_Service WHERE Name='VulnService'",
+       L"root\\cimv2", L"", L"No Instance(s) Available.\r\n", 0},
       {L"/namespace:\\\\root\\wmi path MSAcpi_ThermalZoneTemperature get CurrentTemperature", Nothing,
        L"SELECT CurrentTemperature FROM MSAcpi_ThermalZoneTemperature", L"root\\wmi", L"",
        L"No Instance(s) Available.\r\n", 0},
@@ -542,6 +548,15 @@ void ProcessClass(FakeWmiAccess& wmi, bool qualifiers = true) {
   terminate.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
 }
 
+// Win32_ShadowCopy.Create, static, its string parameters by name.
+void ShadowCopyClass(FakeWmiAccess& wmi) {
+  wmi.AddClass(L"Win32_ShadowCopy").Add(L"ID", NullValue()).Qualify(L"ID", L"CIMTYPE", StringValue(L"string"));
+  FakeMethod& create = wmi.AddMethod(L"Win32_ShadowCopy", L"Create");
+  create.qualifiers.push_back({L"static", BoolValue(true)});
+  create.inputs.Add(L"Context", NullValue()).Add(L"Volume", NullValue());
+  create.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
+}
+
 void TwoProcesses(FakeWmiAccess& wmi) {
   ProcessClass(wmi);
   AddProcess(wmi, L"1936");
@@ -592,7 +607,7 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
   const ChangeCase cases[] = {
       // A static method without a where: once, on the class.
       {L"process call create \"notepad.exe x\"", TwoProcesses,
-       Executed(L"Win32_Process", L"create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
+       Executed(L"Win32_Process", L"Create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
        [](FakeWmiAccess& wmi) {
          ASSERT_EQ(wmi.executed.size(), 1u);
          EXPECT_EQ(wmi.executed[0].path, L"Win32_Process");
@@ -606,7 +621,7 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
          AddProcess(wmi, L"1936");
          AddProcess(wmi, L"2048");
        },
-       Executed(L"Win32_Process", L"create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
+       Executed(L"Win32_Process", L"Create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
        [](FakeWmiAccess& wmi) { EXPECT_EQ(wmi.executed.size(), 1u); }},
       // An instance method: on each object, by its path, the values by name
       // or by position, &H as the parameter's bits.
@@ -657,6 +672,31 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
        }},
       // A method name as the verb.
       {L"process 1936 terminate", OneProcess, Executed(kFirst, L"terminate", terminated), L"", 0, nullptr},
+      // The quote after a backslash closes the value; the method and a
+      // path's class print as typed, but for the verbs an alias defines.
+      {L"shadowcopy call create Volume=\"C:\\\"", ShadowCopyClass,
+       Executed(L"Win32_ShadowCopy", L"create", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 1u);
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Volume"), L"C:\\");
+       }},
+      {L"path win32_shadowcopy call CREATE 'ClientAccessible','D:\\'", ShadowCopyClass,
+       Executed(L"win32_shadowcopy", L"CREATE", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 1u);
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Context"), L"ClientAccessible");
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Volume"), L"D:\\");
+       }},
+      {L"process call CREATE \"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\\"", TwoProcesses,
+       Executed(L"Win32_Process", L"Create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"CommandLine"),
+                   L"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\");
+       }},
+      {L"process \"1936\" call Terminate", OneProcess, Executed(kFirst, L"Terminate", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(wmi.executedQuery, L"SELECT * FROM Win32_Process WHERE ProcessId='1936'");
+       }},
       // WMI refusing the second of two: its block, and the first stays done.
       {L"process call terminate", [](FakeWmiAccess& wmi) {
          TwoProcesses(wmi);

@@ -103,7 +103,7 @@ struct WmicRequest {
   WmicVerb verb = WmicVerb::List;
   WmicListAdverb listAdverb = WmicListAdverb::Default;
   std::vector<std::wstring> properties;  // get: empty means every property (as does *)
-  std::wstring method;                    // call, as typed
+  std::wstring method;                    // call, as printed (see WmicPrintedMethod)
   std::vector<WmicValue> values;          // call, set, create
   WmicVerbSwitches switches;
 };
