@@ -449,35 +449,6 @@ TEST(WmicRun, AccountLocaleAndLevelsReachEveryConnection) {
   EXPECT_EQ(wmi.proxyBlanket.impersonationLevel, static_cast<DWORD>(RPC_C_IMP_LEVEL_DELEGATE));
 }
 
-// wmic with nothing after its name reads one command a line.
-TEST(WmicRun, ThePromptRunsOneCommandALineUntilExitOrTheEndOfInput) {
-  const std::wstring prompt = L"wmic:root\\cli>";
-  const std::wstring table = L"Manufacturer  Name    \r\nWine          BIOS 1  \r\n\r\n";
-  struct Case {
-    std::vector<std::wstring> lines;
-    std::wstring out;
-    std::wstring errors;
-    int exitCode;
-  };
-  const Case cases[] = {
-      {{}, prompt, L"", 0},
-      {{L"bios get Name"}, prompt + table + prompt, L"", 0},
-      {{L"  ", L"bios get Name", L"nosuch", L" EXIT ", L"bios get Name"}, prompt + prompt + table + prompt + prompt,
-       L"nosuch - Alias not found.\r\n", kCannotRun},
-      {{L"nosuch", L"bios get Name", L"quit"}, prompt + prompt + table + prompt, L"nosuch - Alias not found.\r\n",
-       0},
-  };
-  for (const Case& row : cases) {
-    FakeWmiAccess wmi;
-    AddBios(wmi, L"BIOS 1");
-    TestStreams streams;
-    streams.lines = row.lines;
-    EXPECT_EQ(RunWmicMain(L"C:\\wbem\\wmic.exe", wmi, streams, kThisMachine), row.exitCode);
-    EXPECT_EQ(streams.out.Text(), row.out);
-    EXPECT_EQ(streams.errors.Text(), row.errors);
-  }
-}
-
 // root\cli goes with wmic: the alias table is this program's own.
 TEST(WmicRun, TheAliasAliasReadsTheTableThatRunsHere) {
   struct Case {
@@ -767,6 +738,58 @@ TEST(WmicChange, InteractiveAsksBeforeEachChange) {
   const ChangeCase ended{L"/interactive:on process delete", TwoProcesses, L"", question1 + question2, 0,
                          [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.deleted.empty()); }};
   ExpectChange(ended, {}, true);
+}
+
+// wmic with nothing after its name reads one command a line; there, a
+// change asks first unless told not to, and without a console changes
+// nothing.
+TEST(WmicRun, ThePromptRunsOneCommandALineUntilExitOrTheEndOfInput) {
+  const std::wstring prompt = L"wmic:root\\cli>";
+  const std::wstring table = L"Manufacturer  Name    \r\nWine          BIOS 1  \r\n\r\n";
+  const std::wstring deleted = L"Deleting instance \\\\PC7\\ROOT\\CIMV2:Win32_Process.Handle=\"1936\"\r\n"
+                               L"Instance deletion successful.\r\n";
+  const std::wstring question = L"Delete '\\\\PC7\\ROOT\\CIMV2:Win32_Process.Handle=\"1936\"' (Y/N/?)?";
+  const std::wstring noConsole = std::wstring(wmic_choices::kNoConsoleToAskText) + L"\r\n";
+  const auto bios = [](FakeWmiAccess& wmi) { AddBios(wmi, L"BIOS 1"); };
+  struct Case {
+    std::function<void(FakeWmiAccess&)> fill;
+    const wchar_t* started;
+    std::vector<std::wstring> lines;
+    bool console;
+    std::wstring out;
+    std::wstring errors;
+    int exitCode;
+    size_t deleted;
+  };
+  const Case cases[] = {
+      {bios, L"", {}, false, prompt, L"", 0, 0},
+      {bios, L"", {L"bios get Name"}, false, prompt + table + prompt, L"", 0, 0},
+      {bios, L"", {L"  ", L"bios get Name", L"nosuch", L" EXIT ", L"bios get Name"}, false,
+       prompt + prompt + table + prompt + prompt, L"nosuch - Alias not found.\r\n", kCannotRun, 0},
+      {bios, L"", {L"nosuch", L"bios get Name", L"quit"}, false, prompt + prompt + table + prompt,
+       L"nosuch - Alias not found.\r\n", 0, 0},
+      {OneProcess, L"", {L"process 1936 delete"}, false, prompt + prompt, noConsole, kCannotRun, 0},
+      {OneProcess, L"", {L"process 1936 delete", L"y"}, true, prompt + deleted + prompt, question, 0, 1},
+      {OneProcess, L"", {L"process 1936 delete", L"n"}, true, prompt + prompt, question, 0, 0},
+      {OneProcess, L"", {L"process 1936 delete /nointeractive"}, false, prompt + deleted + prompt, L"", 0, 1},
+      {OneProcess, L"", {L"/interactive:off process 1936 delete"}, false, prompt + deleted + prompt, L"", 0, 1},
+      {OneProcess, L" /interactive:off", {L"process 1936 delete"}, false, prompt + deleted + prompt, L"", 0, 1},
+      {OneProcess, L" /interactive:off", {L"/interactive:on process 1936 delete"}, false, prompt + prompt, noConsole,
+       kCannotRun, 0},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.lines.empty() ? row.started : row.lines.front().c_str());
+    FakeWmiAccess wmi;
+    row.fill(wmi);
+    TestStreams streams;
+    streams.lines = row.lines;
+    streams.console = row.console;
+    EXPECT_EQ(RunWmicMain(std::wstring(L"C:\\wbem\\wmic.exe") + row.started, wmi, streams, kThisMachine),
+              row.exitCode);
+    EXPECT_EQ(streams.out.Text(), row.out);
+    EXPECT_EQ(streams.errors.Text(), row.errors);
+    EXPECT_EQ(wmi.deleted.size(), row.deleted);
+  }
 }
 
 // Machines are changed one at a time, in their order; a failing one prints

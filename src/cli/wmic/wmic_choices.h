@@ -62,6 +62,10 @@ inline constexpr std::wstring_view kOutputFileText = L"Cannot open the output fi
 // the words that end it (with the end of the input).
 inline constexpr std::wstring_view kPromptText = L"wmic:root\\cli>";
 inline constexpr std::wstring_view kPromptEndWords[] = {L"exit", L"quit"};
+// At the prompt a change asks first, as /interactive:on does, unless
+// /interactive:off was given on wmic's own command line or the command's, or
+// /nointeractive on the command's: wmic's context there shows INTERACTIVE ON.
+inline constexpr bool kPromptAsksFirst = true;
 // The namespace in a change's printed path when none was named, as wmic
 // printed it.
 inline constexpr std::wstring_view kDefaultPrintedNamespace = L"ROOT\\CIMV2";

@@ -418,9 +418,10 @@ bool IsPromptEnd(const std::wstring& command) {
 }
 
 // wmic with nothing after its name: one command a line, each run as it
-// would be on the command line, until exit, quit or the end of the input.
-// The exit code is the last command's.
-int RunPrompt(WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
+// would be on the command line, until exit, quit or the end of the input;
+// a change asks first unless told not to (see wmic_choices.h). The exit
+// code is the last command's.
+int RunPrompt(const WmicGlobals& started, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
   int exitCode = wmic_choices::kExitSuccess;
   for (;;) {
     OutputSink& out = streams.Output(false);
@@ -437,6 +438,10 @@ int RunPrompt(WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMach
     std::wstring commandLine = L"wmic " + line;
     WmicRequest request = ParseWmicCommandLine(commandLine);
     const WipedOnExit passwordWiped(request.globals.password);
+    if (!request.globals.interactiveGiven) {
+      const bool asks = started.interactiveGiven ? started.interactive == WmicOnOff::On : wmic_choices::kPromptAsksFirst;
+      request.globals.interactive = asks ? WmicOnOff::On : WmicOnOff::Off;
+    }
     WipeText(line);
     WipeText(commandLine);
     exitCode = RunRequest(request, wmi, streams, thisMachine);
@@ -456,7 +461,7 @@ int RunWmicMain(std::wstring_view commandLine, WmiAccess& wmi, WmicStreams& stre
                 const std::wstring& thisMachine) {
   WmicRequest request = ParseWmicCommandLine(commandLine);
   const WipedOnExit passwordWiped(request.globals.password);
-  if (request.interactive) return RunPrompt(wmi, streams, thisMachine);
+  if (request.interactive) return RunPrompt(request.globals, wmi, streams, thisMachine);
   return RunRequest(request, wmi, streams, thisMachine);
 }
 

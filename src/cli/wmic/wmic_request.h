@@ -58,7 +58,8 @@ struct WmicGlobals {
   WmicAuthentication authentication = WmicAuthentication::PacketPrivacy;
   WmicOnOff privileges = WmicOnOff::On;
   WmicOnOff trace = WmicOnOff::Off;
-  WmicOnOff interactive = WmicOnOff::Off;
+  bool interactiveGiven = false;
+  WmicOnOff interactive = WmicOnOff::Off;  // not given: on at the prompt (see wmic_choices.h)
   WmicOnOff aggregate = WmicOnOff::On;
 };
 
