@@ -526,6 +526,9 @@ void ShadowCopyClass(FakeWmiAccess& wmi) {
   create.qualifiers.push_back({L"static", BoolValue(true)});
   create.inputs.Add(L"Context", NullValue()).Add(L"Volume", NullValue());
   create.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
+  create.outputs.Add(L"ReturnValue", NullValue(), CIM_UINT32).Add(L"ShadowID", NullValue());
+  FakeMethod& revert = wmi.AddMethod(L"Win32_ShadowCopy", L"Revert");
+  revert.hasInputSignature = false;
 }
 
 void TwoProcesses(FakeWmiAccess& wmi) {
@@ -789,6 +792,40 @@ TEST(WmicRun, ThePromptRunsOneCommandALineUntilExitOrTheEndOfInput) {
     EXPECT_EQ(streams.out.Text(), row.out);
     EXPECT_EQ(streams.errors.Text(), row.errors);
     EXPECT_EQ(wmi.deleted.size(), row.deleted);
+  }
+}
+
+// `call /?` reads the class's definition: its methods, each parameter in the
+// order a value given by position fills it.
+TEST(WmicRun, CallHelpListsTheMethodsAndTheirParameters) {
+  const std::wstring shadowCopy =
+      L"Methods of Win32_ShadowCopy; values given by position fill the [IN ] parameters in this order.\r\n\r\n"
+      L"Call    [ In/Out ]Params&type  Status\r\n"
+      L"====    =====================  ======\r\n"
+      L"Create  [IN ]Context(string)   Static\r\n"
+      L"        [IN ]Volume(string)\r\n"
+      L"        [OUT]ShadowID(string)\r\n"
+      L"Revert\r\n"
+      L"\r\n";
+  const ChangeCase cases[] = {
+      {L"shadowcopy call /?", ShadowCopyClass, shadowCopy, L"", 0, nullptr},
+      {L"shadowcopy call", ShadowCopyClass, shadowCopy, L"", 0, nullptr},
+      // The class as WMI spells it, read on this machine.
+      {L"/node:PC9 path win32_shadowcopy call /?", ShadowCopyClass, shadowCopy, L"", 0,
+       [](FakeWmiAccess& wmi) { EXPECT_EQ(wmi.connectedNamespace, L"root\\cimv2"); }},
+      {L"path Win32_Nonesuch call /?", ShadowCopyClass, L"", L"Node - HOST1\r\nERROR:\r\nDescription = Not found\r\n",
+       1, nullptr},
+  };
+  for (const ChangeCase& row : cases) {
+    SCOPED_TRACE(row.arguments);
+    FakeWmiAccess wmi;
+    row.fill(wmi);
+    TestStreams streams;
+    EXPECT_EQ(RunWmicMain(L"wmic " + row.arguments, wmi, streams, kThisMachine), row.exitCode);
+    EXPECT_EQ(streams.out.Text(), row.out);
+    EXPECT_EQ(streams.errors.Text(), row.errors);
+    EXPECT_FALSE(streams.changeMessages);
+    if (row.check) row.check(wmi);
   }
 }
 

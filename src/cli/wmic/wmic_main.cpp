@@ -393,8 +393,28 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
   return EndRun(out, streams, failed);
 }
 
+// `call /?`: the class's methods, read from its definition on this machine
+// whatever /node: names: help is the same on every machine that has the class.
+int RunMethodHelp(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
+  RunSettings settings = ReadSettings(request, WmicLayoutKind::kMethods);
+  settings.formatJson = 0;
+  settings.describe = 1;
+  settings.nodeGiven = 0;
+  settings.userGiven = 0;
+  settings.passwordGiven = 0;
+  OutputSink& out = streams.Output(false);
+  const std::unique_ptr<WmicLayout> layout =
+      MakeWmicLayout(WmicLayoutKind::kMethods, out, streams.Errors(), OptionsFor(thisMachine));
+  const int failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
+  layout->Finish();
+  return EndRun(out, streams, failed);
+}
+
 int RunRequest(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
   if (request.problem.kind != WmicProblemKind::None) return CannotRun(streams, request.problem.text);
+  if (request.help == WmicHelp::Verb && request.verb == WmicVerb::Call && request.target.kind != WmicTargetKind::None) {
+    return RunMethodHelp(request, wmi, streams, thisMachine);
+  }
   if (request.help != WmicHelp::None) {
     OutputSink& out = streams.Output(false);
     out.Write(WmicHelpText(request));
