@@ -459,7 +459,8 @@ int RunPrompt(const WmicGlobals& started, WmiAccess& wmi, WmicStreams& streams, 
     WmicRequest request = ParseWmicCommandLine(commandLine);
     const WipedOnExit passwordWiped(request.globals.password);
     if (!request.globals.interactiveGiven) {
-      const bool asks = started.interactiveGiven ? started.interactive == WmicOnOff::On : wmic_choices::kPromptAsksFirst;
+      const bool asks =
+          started.interactiveGiven ? started.interactive == WmicOnOff::On : wmic_choices::kPromptAsksFirst;
       request.globals.interactive = asks ? WmicOnOff::On : WmicOnOff::Off;
     }
     WipeText(line);
