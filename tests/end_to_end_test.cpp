@@ -1787,6 +1787,13 @@ TEST(EndToEndWmic, ChangesPrintWmicsLinesAndDoWhatTheySay) {
                                               L"sValue=ab"});
   EXPECT_EQ(stored.exitCode, 0u) << stored.err;
   EXPECT_NE(RegQuery(key).find("ab"), std::string::npos) << RegQuery(key);
+  // As cmd hands it on: the quote after a backslash closes the value.
+  const ChildRun folder = copy.RunBatch(
+      L"folder.bat", "@echo off\r\ncd /d \"%~dp0\"\r\nwmic /namespace:\\\\root\\default path StdRegProv call "
+                     "SetStringValue hDefKey=^&H80000001 sSubKeyName=\"" + Narrow(key) +
+                         "\" sValueName=\"w\" sValue=\"C:\\\"\r\n");
+  EXPECT_EQ(folder.exitCode, 0u) << folder.out << folder.err;
+  EXPECT_NE(RegQuery(key).find("C:\\\r"), std::string::npos) << RegQuery(key);
 
   // A value that does not fit calls nothing.
   const ChildRun refused =

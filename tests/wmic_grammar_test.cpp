@@ -113,7 +113,7 @@ TEST(WmicGrammar, CorpusLines) {
        L"GetConfigurationStatus"},
       {L"wmic /node:pc1 /user:dom\\adm /password:p@ss process call create \"cmd.exe /c copy \\\\srv\\c$\\x.exe "
        L"c:\\windows\\temp\"",
-       L"node:pc1 | user:dom\\adm | password:p@ss | alias:PROCESS | call create (cmd.exe /c copy \\\\srv\\c$\\x.exe "
+       L"node:pc1 | user:dom\\adm | password:p@ss | alias:PROCESS | call Create (cmd.exe /c copy \\\\srv\\c$\\x.exe "
        L"c:\\windows\\temp) | SELECT * FROM Win32_Process"},
       {L"wmic path SoftwareLicensingService where __CLASS='SoftwareLicensingService' call InstallProductKey "
        L"ProductKey=\"AAAAA-BBBBB\"",
@@ -147,9 +147,9 @@ TEST(WmicGrammar, CorpusLines) {
       {L"wmic /node:\"pc\" service where (caption like \"%sql%\")",
        L"node:pc | alias:SERVICE | list | SELECT * FROM Win32_Service WHERE (caption like \"%sql%\")"},
       {L"wmic /node:\"pc\" product where \"name like 'Java%%'\" call uninstall",
-       L"node:pc | alias:PRODUCT | call uninstall | SELECT * FROM Win32_Product WHERE name like 'Java%%'"},
+       L"node:pc | alias:PRODUCT | call Uninstall | SELECT * FROM Win32_Product WHERE name like 'Java%%'"},
       {L"wmic product where \"Name like '%Wazuh%'\" call uninstall /nointeractive",
-       L"alias:PRODUCT | call uninstall | nointeractive | SELECT * FROM Win32_Product WHERE Name like '%Wazuh%'"},
+       L"alias:PRODUCT | call Uninstall | nointeractive | SELECT * FROM Win32_Product WHERE Name like '%Wazuh%'"},
       {L"wmic process list brief",
        L"alias:PROCESS | list brief | SELECT HandleCount,Name,Priority,ProcessId,ThreadCount,WorkingSetSize FROM "
        L"Win32_Process"},
@@ -192,8 +192,17 @@ TEST(WmicGrammar, CorpusLines) {
       {L"wmic environment create name=\"TEMP\"; variablevalue=\"NEW\",username=\"<system>\"",
        L"alias:ENVIRONMENT | create [name=TEMP] [variablevalue=NEW] [username=<system>] | SELECT * FROM "
        L"Win32_Environment"},
-      {L"wmic process call create \"rundll32.exe \\\"my.dll\\\" Entry\"",
-       L"alias:PROCESS | call create (rundll32.exe \"my.dll\" Entry) | SELECT * FROM Win32_Process"},
+      {L"wmic /node:\"10.0.0.5\" process call create \"cmd.exe /c copy \\\\SRV\\c$\\windows\\temp\\p.bat "
+       L"c:\\windows\\temp\\\"",
+       L"node:10.0.0.5 | alias:PROCESS | call Create (cmd.exe /c copy \\\\SRV\\c$\\windows\\temp\\p.bat "
+       L"c:\\windows\\temp\\) | SELECT * FROM Win32_Process"},
+      {L"wmic shadowcopy call create Volume=\"C:\\\"",
+       L"alias:SHADOWCOPY | call create [Volume=C:\\] | SELECT * FROM Win32_ShadowCopy"},
+      {L"wmic path win32_shadowcopy call create volume=c:\\",
+       L"path:win32_shadowcopy | call create [volume=c:\\] | SELECT * FROM win32_shadowcopy"},
+      {L"wmic datafile \"c:\\\\windows\\\\win.ini\" get Version",
+       L"alias:DATAFILE | key:c:\\\\windows\\\\win.ini | get | SELECT Version FROM CIM_DataFile WHERE "
+       L"Name='c:\\\\windows\\\\win.ini'"},
   });
 }
 
@@ -225,24 +234,30 @@ TEST(WmicGrammar, Quoting) {
        L"alias:PROCESS | get | SELECT Name FROM Win32_Process WHERE (name='a' and (x=1 or y=2))"},
       {L"wmic process where (name=')' ) get Name",
        L"alias:PROCESS | get | SELECT Name FROM Win32_Process WHERE (name=')' )"},
-      // Python's list2cmdline, Go's exec.Command: \" inside, the whole word
-      // quoted when it has a space.
+      // Lines built for the C runtime (Python's list2cmdline, Go's
+      // exec.Command) reach WQL as typed: \" is a backslash and a quote.
       {L"wmic process where name=\\\"notepad.exe\\\" get ProcessId",
-       L"alias:PROCESS | get | SELECT ProcessId FROM Win32_Process WHERE name=\"notepad.exe\""},
+       L"alias:PROCESS | get | SELECT ProcessId FROM Win32_Process WHERE name=\\\"notepad.exe\\\""},
       {L"wmic process where \"name=\\\"a b.exe\\\"\" get ProcessId",
-       L"alias:PROCESS | get | SELECT ProcessId FROM Win32_Process WHERE name=\"a b.exe\""},
+       L"alias:PROCESS | get | SELECT ProcessId FROM Win32_Process WHERE \"name=\\\"a b.exe\\\"\""},
+      {L"wmic process where \"name='a\\\\b'\" get ProcessId",
+       L"alias:PROCESS | get | SELECT ProcessId FROM Win32_Process WHERE name='a\\\\b'"},
+      {L"wmic fsdir where name=\"c:\\\\temp\\\\\" get Name",
+       L"alias:FSDIR | get | SELECT Name FROM Win32_Directory WHERE name=\"c:\\\\temp\\\\\""},
       {L"wmic process where \"name='x'\"\"\" get Name",
        L"alias:PROCESS | get | SELECT Name FROM Win32_Process WHERE \"name='x'\"\"\""},
       {L"wmic process where \"\" get Name", L"error: Invalid WHERE clause."},
       {L"wmic process where get Name", L"error: Invalid WHERE clause."},
       {L"wmic process where", L"error: Invalid WHERE clause."},
-      // A key value means itself inside the key WHERE.
+      // A key value goes into the key WHERE as typed, quotes stripped.
       {L"wmic service \"it's\" get Name",
-       L"alias:SERVICE | key:it's | get | SELECT Name FROM Win32_Service WHERE Name='it\\'s'"},
+       L"alias:SERVICE | key:it's | get | SELECT Name FROM Win32_Service WHERE Name='it's'"},
+      {L"wmic service \"VulnService\" call startservice",
+       L"alias:SERVICE | key:VulnService | call startservice | SELECT * FROM Win32_Service WHERE Name='VulnService'"},
       {L"wmic service \"where\" get Name",
        L"alias:SERVICE | key:where | get | SELECT Name FROM Win32_Service WHERE Name='where'"},
       {L"wmic datafile C:\\x.txt get Name",
-       L"alias:DATAFILE | key:C:\\x.txt | get | SELECT Name FROM CIM_DataFile WHERE Name='C:\\\\x.txt'"},
+       L"alias:DATAFILE | key:C:\\x.txt | get | SELECT Name FROM CIM_DataFile WHERE Name='C:\\x.txt'"},
       {L"wmic process where \"name='caf\u00e9 ^%'\" get Name",
        L"alias:PROCESS | get | SELECT Name FROM Win32_Process WHERE name='caf\u00e9 ^%'"},
       {L"wmic process where \"name='a", L"alias:PROCESS | list | SELECT * FROM Win32_Process WHERE \"name='a"},
@@ -253,14 +268,24 @@ TEST(WmicGrammar, Quoting) {
        L"path:StdRegProv | call SetDWORDValue [hDefKey=&H80000001] [sSubKeyName=a b] [uValue=3] | SELECT * FROM "
        L"StdRegProv"},
       {L"wmic process call create notepad.exe C:\\a=b.txt",
-       L"alias:PROCESS | call create (notepad.exe) (C:\\a=b.txt) | SELECT * FROM Win32_Process"},
-      // Quotes escaped inside a quoted value are the value's own.
+       L"alias:PROCESS | call Create (notepad.exe) (C:\\a=b.txt) | SELECT * FROM Win32_Process"},
+      // A backslash never escapes a quote, inside a quoted value either.
       {L"wmic process call create \"\\\"C:\\a b\\x.exe\\\"\"",
-       L"alias:PROCESS | call create (\"C:\\a b\\x.exe\") | SELECT * FROM Win32_Process"},
+       L"alias:PROCESS | call Create (\\C:\\a) (b\\x.exe\\) | SELECT * FROM Win32_Process"},
+      // The methods PROCESS and PRODUCT define as their own verbs take their
+      // spelling; any other keeps the case it was typed in.
+      // \"value\" loses the backslash before each of its quotes.
+      {L"wmic class MSFT_MpPreference call Add ExclusionPath=\\\"\\Temp\\\\\"",
+       L"class:MSFT_MpPreference | call Add [ExclusionPath=\\Temp\\]"},
+      {L"wmic class X call Add P=\\\"a b\\\",\\\"\\\"", L"class:X | call Add [P=a b] ()"},
+      {L"wmic process call CREATE x", L"alias:PROCESS | call Create (x) | SELECT * FROM Win32_Process"},
+      {L"wmic process 4 call terminate", L"alias:PROCESS | key:4 | call terminate | SELECT * FROM Win32_Process WHERE "
+       L"ProcessId='4'"},
+      {L"wmic path Win32_Process call create x", L"path:Win32_Process | call create (x) | SELECT * FROM Win32_Process"},
       {L"wmic process call create \"cmd /c set x=1\"",
-       L"alias:PROCESS | call create (cmd /c set x=1) | SELECT * FROM Win32_Process"},
+       L"alias:PROCESS | call Create (cmd /c set x=1) | SELECT * FROM Win32_Process"},
       {L"wmic x call", L"error: x - Alias not found."},
-      {L"wmic process call \"create\"", L"alias:PROCESS | call create | SELECT * FROM Win32_Process"},
+      {L"wmic process call \"create\"", L"alias:PROCESS | call Create | SELECT * FROM Win32_Process"},
       {L"wmic process call \"cre ate\"", L"error: Invalid alias verb."},
       {L"wmic process call", L"alias:PROCESS | help:verb"},
       {L"wmic process call /?", L"alias:PROCESS | help:verb"},

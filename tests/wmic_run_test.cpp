@@ -161,6 +161,12 @@ TEST(WmicRun, EachReadCommandLineBecomesItsQueryAndPrintsWmicsText) {
        L"SELECT Name FROM Win32_Process WHERE commandline like '%uvicorn%'", L"root\\cimv2", biosTable, L"", 0},
       {L"process 1234 get Name", TwoBioses, L"SELECT Name FROM Win32_Process WHERE ProcessId='1234'",
        L"root\\cimv2", biosTable, L"", 0},
+      // A key value reaches WQL as typed: the script doubles the backslashes.
+      {L"datafile \"c:\\\\windows\\\\win.ini\" get Version", Nothing,
+       L"SELECT Version FROM CIM_DataFile WHERE Name='c:\\\\windows\\\\win.ini'", L"root\\cimv2", L"",
+       L"No Instance(s) Available.\r\n", 0},
+      {L"service \"VulnService\" get Name", Nothing, L"SELECT Name FROM Win32_Service WHERE Name='VulnService'",
+       L"root\\cimv2", L"", L"No Instance(s) Available.\r\n", 0},
       {L"/namespace:\\\\root\\wmi path MSAcpi_ThermalZoneTemperature get CurrentTemperature", Nothing,
        L"SELECT CurrentTemperature FROM MSAcpi_ThermalZoneTemperature", L"root\\wmi", L"",
        L"No Instance(s) Available.\r\n", 0},
@@ -443,35 +449,6 @@ TEST(WmicRun, AccountLocaleAndLevelsReachEveryConnection) {
   EXPECT_EQ(wmi.proxyBlanket.impersonationLevel, static_cast<DWORD>(RPC_C_IMP_LEVEL_DELEGATE));
 }
 
-// wmic with nothing after its name reads one command a line.
-TEST(WmicRun, ThePromptRunsOneCommandALineUntilExitOrTheEndOfInput) {
-  const std::wstring prompt = L"wmic:root\\cli>";
-  const std::wstring table = L"Manufacturer  Name    \r\nWine          BIOS 1  \r\n\r\n";
-  struct Case {
-    std::vector<std::wstring> lines;
-    std::wstring out;
-    std::wstring errors;
-    int exitCode;
-  };
-  const Case cases[] = {
-      {{}, prompt, L"", 0},
-      {{L"bios get Name"}, prompt + table + prompt, L"", 0},
-      {{L"  ", L"bios get Name", L"nosuch", L" EXIT ", L"bios get Name"}, prompt + prompt + table + prompt + prompt,
-       L"nosuch - Alias not found.\r\n", kCannotRun},
-      {{L"nosuch", L"bios get Name", L"quit"}, prompt + prompt + table + prompt, L"nosuch - Alias not found.\r\n",
-       0},
-  };
-  for (const Case& row : cases) {
-    FakeWmiAccess wmi;
-    AddBios(wmi, L"BIOS 1");
-    TestStreams streams;
-    streams.lines = row.lines;
-    EXPECT_EQ(RunWmicMain(L"C:\\wbem\\wmic.exe", wmi, streams, kThisMachine), row.exitCode);
-    EXPECT_EQ(streams.out.Text(), row.out);
-    EXPECT_EQ(streams.errors.Text(), row.errors);
-  }
-}
-
 // root\cli goes with wmic: the alias table is this program's own.
 TEST(WmicRun, TheAliasAliasReadsTheTableThatRunsHere) {
   struct Case {
@@ -540,6 +517,18 @@ void ProcessClass(FakeWmiAccess& wmi, bool qualifiers = true) {
   FakeMethod& terminate = wmi.AddMethod(L"Win32_Process", L"Terminate");
   terminate.inputs.Add(L"Reason", IntegerValue(VT_I4, 0), CIM_UINT32);
   terminate.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
+}
+
+// Win32_ShadowCopy.Create, static, its string parameters by name.
+void ShadowCopyClass(FakeWmiAccess& wmi) {
+  wmi.AddClass(L"Win32_ShadowCopy").Add(L"ID", NullValue()).Qualify(L"ID", L"CIMTYPE", StringValue(L"string"));
+  FakeMethod& create = wmi.AddMethod(L"Win32_ShadowCopy", L"Create");
+  create.qualifiers.push_back({L"static", BoolValue(true)});
+  create.inputs.Add(L"Context", NullValue()).Add(L"Volume", NullValue());
+  create.run = [](const FakeObject&) { return std::optional<FakeObject>(ReturnValue(0)); };
+  create.outputs.Add(L"ReturnValue", NullValue(), CIM_UINT32).Add(L"ShadowID", NullValue());
+  FakeMethod& revert = wmi.AddMethod(L"Win32_ShadowCopy", L"Revert");
+  revert.hasInputSignature = false;
 }
 
 void TwoProcesses(FakeWmiAccess& wmi) {
@@ -643,7 +632,7 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
   const ChangeCase cases[] = {
       // A static method without a where: once, on the class.
       {L"process call create \"notepad.exe x\"", TwoProcesses,
-       Executed(L"Win32_Process", L"create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
+       Executed(L"Win32_Process", L"Create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
        [](FakeWmiAccess& wmi) {
          ASSERT_EQ(wmi.executed.size(), 1u);
          EXPECT_EQ(wmi.executed[0].path, L"Win32_Process");
@@ -657,7 +646,7 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
          AddProcess(wmi, L"1936");
          AddProcess(wmi, L"2048");
        },
-       Executed(L"Win32_Process", L"create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
+       Executed(L"Win32_Process", L"Create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
        [](FakeWmiAccess& wmi) { EXPECT_EQ(wmi.executed.size(), 1u); }},
       // An instance method: on each object, by its path, the values by name
       // or by position, &H as the parameter's bits.
@@ -817,6 +806,31 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
        }},
       // A method name as the verb.
       {L"process 1936 terminate", OneProcess, Executed(kFirst, L"terminate", terminated), L"", 0, nullptr},
+      // The quote after a backslash closes the value; the method and a
+      // path's class print as typed, but for the verbs an alias defines.
+      {L"shadowcopy call create Volume=\"C:\\\"", ShadowCopyClass,
+       Executed(L"Win32_ShadowCopy", L"create", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 1u);
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Volume"), L"C:\\");
+       }},
+      {L"path win32_shadowcopy call CREATE 'ClientAccessible','D:\\'", ShadowCopyClass,
+       Executed(L"win32_shadowcopy", L"CREATE", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         ASSERT_EQ(wmi.executed.size(), 1u);
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Context"), L"ClientAccessible");
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Volume"), L"D:\\");
+       }},
+      {L"process call CREATE \"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\\"", TwoProcesses,
+       Executed(L"Win32_Process", L"Create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"CommandLine"),
+                   L"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\");
+       }},
+      {L"process \"1936\" call Terminate", OneProcess, Executed(kFirst, L"Terminate", terminated), L"", 0,
+       [](FakeWmiAccess& wmi) {
+         EXPECT_EQ(wmi.executedQuery, L"SELECT * FROM Win32_Process WHERE ProcessId='1936'");
+       }},
       // WMI refusing the second of two: its block, and the first stays done.
       {L"process call terminate", [](FakeWmiAccess& wmi) {
          TwoProcesses(wmi);
@@ -887,6 +901,92 @@ TEST(WmicChange, InteractiveAsksBeforeEachChange) {
   const ChangeCase ended{L"/interactive:on process delete", TwoProcesses, L"", question1 + question2, 0,
                          [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.deleted.empty()); }};
   ExpectChange(ended, {}, true);
+}
+
+// wmic with nothing after its name reads one command a line; there, a
+// change asks first unless told not to, and without a console changes
+// nothing.
+TEST(WmicRun, ThePromptRunsOneCommandALineUntilExitOrTheEndOfInput) {
+  const std::wstring prompt = L"wmic:root\\cli>";
+  const std::wstring table = L"Manufacturer  Name    \r\nWine          BIOS 1  \r\n\r\n";
+  const std::wstring deleted = L"Deleting instance \\\\PC7\\ROOT\\CIMV2:Win32_Process.Handle=\"1936\"\r\n"
+                               L"Instance deletion successful.\r\n";
+  const std::wstring question = L"Delete '\\\\PC7\\ROOT\\CIMV2:Win32_Process.Handle=\"1936\"' (Y/N/?)?";
+  const std::wstring noConsole = std::wstring(wmic_choices::kNoConsoleToAskText) + L"\r\n";
+  const auto bios = [](FakeWmiAccess& wmi) { AddBios(wmi, L"BIOS 1"); };
+  struct Case {
+    std::function<void(FakeWmiAccess&)> fill;
+    const wchar_t* started;
+    std::vector<std::wstring> lines;
+    bool console;
+    std::wstring out;
+    std::wstring errors;
+    int exitCode;
+    size_t deleted;
+  };
+  const Case cases[] = {
+      {bios, L"", {}, false, prompt, L"", 0, 0},
+      {bios, L"", {L"bios get Name"}, false, prompt + table + prompt, L"", 0, 0},
+      {bios, L"", {L"  ", L"bios get Name", L"nosuch", L" EXIT ", L"bios get Name"}, false,
+       prompt + prompt + table + prompt + prompt, L"nosuch - Alias not found.\r\n", kCannotRun, 0},
+      {bios, L"", {L"nosuch", L"bios get Name", L"quit"}, false, prompt + prompt + table + prompt,
+       L"nosuch - Alias not found.\r\n", 0, 0},
+      {OneProcess, L"", {L"process 1936 delete"}, false, prompt + prompt, noConsole, kCannotRun, 0},
+      {OneProcess, L"", {L"process 1936 delete", L"y"}, true, prompt + deleted + prompt, question, 0, 1},
+      {OneProcess, L"", {L"process 1936 delete", L"n"}, true, prompt + prompt, question, 0, 0},
+      {OneProcess, L"", {L"process 1936 delete /nointeractive"}, false, prompt + deleted + prompt, L"", 0, 1},
+      {OneProcess, L"", {L"/interactive:off process 1936 delete"}, false, prompt + deleted + prompt, L"", 0, 1},
+      {OneProcess, L" /interactive:off", {L"process 1936 delete"}, false, prompt + deleted + prompt, L"", 0, 1},
+      {OneProcess, L" /interactive:off", {L"/interactive:on process 1936 delete"}, false, prompt + prompt, noConsole,
+       kCannotRun, 0},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.lines.empty() ? row.started : row.lines.front().c_str());
+    FakeWmiAccess wmi;
+    row.fill(wmi);
+    TestStreams streams;
+    streams.lines = row.lines;
+    streams.console = row.console;
+    EXPECT_EQ(RunWmicMain(std::wstring(L"C:\\wbem\\wmic.exe") + row.started, wmi, streams, kThisMachine),
+              row.exitCode);
+    EXPECT_EQ(streams.out.Text(), row.out);
+    EXPECT_EQ(streams.errors.Text(), row.errors);
+    EXPECT_EQ(wmi.deleted.size(), row.deleted);
+  }
+}
+
+// `call /?` reads the class's definition: its methods, each parameter in the
+// order a value given by position fills it.
+TEST(WmicRun, CallHelpListsTheMethodsAndTheirParameters) {
+  const std::wstring shadowCopy =
+      L"Methods of Win32_ShadowCopy; values given by position fill the [IN ] parameters in this order.\r\n\r\n"
+      L"Call    [ In/Out ]Params&type  Status\r\n"
+      L"====    =====================  ======\r\n"
+      L"Create  [IN ]Context(string)   Static\r\n"
+      L"        [IN ]Volume(string)\r\n"
+      L"        [OUT]ShadowID(string)\r\n"
+      L"Revert\r\n"
+      L"\r\n";
+  const ChangeCase cases[] = {
+      {L"shadowcopy call /?", ShadowCopyClass, shadowCopy, L"", 0, nullptr},
+      {L"shadowcopy call", ShadowCopyClass, shadowCopy, L"", 0, nullptr},
+      // The class as WMI spells it, read on this machine.
+      {L"/node:PC9 path win32_shadowcopy call /?", ShadowCopyClass, shadowCopy, L"", 0,
+       [](FakeWmiAccess& wmi) { EXPECT_EQ(wmi.connectedNamespace, L"root\\cimv2"); }},
+      {L"path Win32_Nonesuch call /?", ShadowCopyClass, L"", L"Node - HOST1\r\nERROR:\r\nDescription = Not found\r\n",
+       1, nullptr},
+  };
+  for (const ChangeCase& row : cases) {
+    SCOPED_TRACE(row.arguments);
+    FakeWmiAccess wmi;
+    row.fill(wmi);
+    TestStreams streams;
+    EXPECT_EQ(RunWmicMain(L"wmic " + row.arguments, wmi, streams, kThisMachine), row.exitCode);
+    EXPECT_EQ(streams.out.Text(), row.out);
+    EXPECT_EQ(streams.errors.Text(), row.errors);
+    EXPECT_FALSE(streams.changeMessages);
+    if (row.check) row.check(wmi);
+  }
 }
 
 // Machines are changed one at a time, in their order; a failing one prints

@@ -1,5 +1,5 @@
 // The words of a raw wmic command line: the program's name skipped, quotes
-// grouped and removed, \" read as the C runtime reads it.
+// grouped and removed, a backslash an ordinary character.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,11 +41,18 @@ TEST(WmicWords, SplitsTheRawLine) {
                                           {L"NEW NAME", L"'NEW NAME'"}}},
       {L"wmic a \"it's\" 'say \"hi\"'", {{L"a", L"a"}, {L"it's", L"\"it's\""}, {L"say \"hi\"", L"'say \"hi\"'"}}},
       {L"wmic get ID /VALUE\"\"", {{L"get", L"get"}, {L"ID", L"ID"}, {L"/VALUE", L"/VALUE\"\""}}},
-      // The C runtime's \": an odd run of backslashes escapes the quote, an
-      // even one is halved and leaves the quote a delimiter.
-      {L"wmic a=\\\"x y\\\"", {{L"a=\"x", L"a=\\\"x"}, {L"y\"", L"y\\\""}}},
-      {L"wmic \"a \\\"b\\\" c\"", {{L"a \"b\" c", L"\"a \\\"b\\\" c\""}}},
-      {L"wmic \"C:\\\\\" next", {{L"C:\\", L"\"C:\\\\\""}, {L"next", L"next"}}},
+      // A backslash escapes nothing: the quote after it closes the run.
+      {L"wmic shadowcopy call create Volume=\"C:\\\"",
+       {{L"shadowcopy", L"shadowcopy"}, {L"call", L"call"}, {L"create", L"create"},
+        {L"Volume=C:\\", L"Volume=\"C:\\\""}}},
+      {L"wmic x Volume='C:\\' y", {{L"x", L"x"}, {L"Volume=C:\\", L"Volume='C:\\'"}, {L"y", L"y"}}},
+      {L"wmic \"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\\" /nointeractive",
+       {{L"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\",
+         L"\"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\\""},
+        {L"/nointeractive", L"/nointeractive"}}},
+      {L"wmic a=\\\"x y\\\"", {{L"a=\\x y\\", L"a=\\\"x y\\\""}}},
+      {L"wmic \"a \\\"b\\\" c\" d", {{L"a \\b\\ c", L"\"a \\\"b\\\" c\""}, {L"d", L"d"}}},
+      {L"wmic \"C:\\\\\" next", {{L"C:\\\\", L"\"C:\\\\\""}, {L"next", L"next"}}},
       {L"wmic C:\\\\dir\\x", {{L"C:\\\\dir\\x", L"C:\\\\dir\\x"}}},
       // An unbalanced quote runs to the end of the line.
       {L"wmic csproduct '", {{L"csproduct", L"csproduct"}, {L"", L"'"}}},
@@ -63,9 +70,6 @@ TEST(WmicWords, SplitsTheRawLine) {
 }
 
 TEST(WmicWords, PartsOfRawText) {
-  EXPECT_EQ(QuoteKeepingText(L"name=\\\"x\\\""), L"name=\"x\"");
-  EXPECT_EQ(QuoteKeepingText(L"name=\"a b\""), L"name=\"a b\"");
-
   struct Split {
     std::wstring raw;
     std::vector<std::wstring> parts;
@@ -74,7 +78,7 @@ TEST(WmicWords, PartsOfRawText) {
       {L"a,b", {L"a", L"b"}},
       {L"a,", {L"a", L""}},
       {L"\"x, y\",'1,2';3", {L"\"x, y\"", L"'1,2'", L"3"}},
-      {L"\\\",\\\"", {L"\\\"", L"\\\""}},
+      {L"\"C:\\\",x", {L"\"C:\\\"", L"x"}},
   };
   for (const Split& s : splits) {
     const std::vector<std::wstring_view> parts = SplitOutsideQuotes(s.raw, L",;");
@@ -90,8 +94,8 @@ TEST(WmicWords, PartsOfRawText) {
     bool wholly;
   };
   const Wrapped wrapped[] = {
-      {L"\"name='a' or name='b'\"", true}, {L"\"a \\\" b\"", true}, {L"\"a\"=\"b\"", false},
-      {L"\"a\\\"", false},                 {L"\"", false},          {L"x\"a\"", false},
+      {L"\"name='a' or name='b'\"", true}, {L"\"a \\\" b\"", false}, {L"\"a\"=\"b\"", false},
+      {L"\"C:\\\"", true},                 {L"\"", false},           {L"x\"a\"", false},
   };
   for (const Wrapped& w : wrapped) EXPECT_EQ(IsWhollyQuoted(w.raw, L'"'), w.wholly) << w.raw;
 }

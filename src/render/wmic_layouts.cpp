@@ -10,6 +10,7 @@
 #include "render/class_schema.h"
 #include "render/value_text.h"
 #include "render/wmic_errors.h"
+#include "render/wmic_method_list.h"
 #include "render/wmic_value_text.h"
 
 namespace {
@@ -439,6 +440,20 @@ class ChangeLayout final : public WmicLayoutBase {
   size_t changes_ = 0;
 };
 
+// The class's methods, once its definition has been read whole.
+class MethodsLayout final : public WmicLayoutBase {
+ public:
+  MethodsLayout(OutputSink& out, OutputSink& errors, WmicLayoutOptions options)
+      : WmicLayoutBase(out, errors, std::move(options), WmicValueStyle::kText) {}
+
+  void Line(std::wstring_view) override {}
+  void StartObject() override {}
+  void Cell(const wchar_t*, const std::wstring&) override {}
+  void EndObject() override {}
+  void Schema(const ClassSchema& schema) override { out_.Write(WmicMethodListText(schema)); }
+  void Finish() override {}
+};
+
 // Keeps its messages in the record; the base of the recorder, so that they
 // have somewhere to go from the recorder's first moment.
 class RecordedMessages {
@@ -504,6 +519,7 @@ std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out,
     case WmicLayoutKind::kCsv: return std::make_unique<CsvLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kInstance: return std::make_unique<InstanceLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kChange: return std::make_unique<ChangeLayout>(out, errors, std::move(options));
+    case WmicLayoutKind::kMethods: return std::make_unique<MethodsLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kTable: break;
   }
   return std::make_unique<TableLayout>(out, errors, std::move(options));

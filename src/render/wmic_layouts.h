@@ -27,6 +27,7 @@ enum class WmicLayoutKind {
   kCsv,    // /format:csv
   kInstance,  // list instance: each object's path, one a line
   kChange,    // call, set, delete, create: a line before each change and one after
+  kMethods,   // call /?: the class's methods, read from its definition
 };
 
 // One object as wmic shows it: the texts of its properties in the order they

@@ -14,8 +14,7 @@ constexpr std::wstring_view kTerminalServices = L"root\\cimv2\\TerminalServices"
 // key WHERE and brief column set is chosen: the class's key, or its most
 // telling properties. REGISTRY is Win32_Registry (the registry's size), not
 // StdRegProv, which has no instances to list. Key WHEREs are all written as
-// strings: WQL compares '1234' with a number as the number, and a string
-// keeps the key value from reading as WQL.
+// strings: WQL compares '1234' with a number as the number.
 const WmicAlias kAliases[] = {
     {L"ALIAS", L"MSFT_CliAlias", L"root\\cli", L"FriendlyName='#'", L"FriendlyName,PWhere,Target"},
     {L"BASEBOARD", L"Win32_BaseBoard", kCimv2, L"", L"Manufacturer,Model,Name,SerialNumber,SKU,Product"},
@@ -137,7 +136,29 @@ const WmicAlias kAliases[] = {
      L"ASPScriptDefaultNamespace,BuildVersion,InstallationDirectory,LoggingLevel"},
 };
 
+// Methods an alias defines as verbs of its own, in the alias's spelling:
+// wmic prints `process call create` as Create(), where every other method
+// keeps the case it was typed in.
+struct AliasVerb {
+  std::wstring_view alias;
+  std::wstring_view method;
+};
+
+const AliasVerb kAliasVerbs[] = {
+    {L"PROCESS", L"Create"},
+    {L"PRODUCT", L"Uninstall"},
+};
+
 }  // namespace
+
+std::wstring WmicPrintedMethod(const WmicAlias* alias, std::wstring_view typed) {
+  if (alias != nullptr) {
+    for (const AliasVerb& verb : kAliasVerbs) {
+      if (verb.alias == alias->name && SameName(verb.method, typed)) return std::wstring(verb.method);
+    }
+  }
+  return std::wstring(typed);
+}
 
 const WmicAlias* FindWmicAlias(std::wstring_view name) {
   for (const WmicAlias& alias : kAliases) {

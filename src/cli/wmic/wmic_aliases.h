@@ -1,6 +1,7 @@
 // wmic's aliases: the friendly names scripts use for WMI classes.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 struct WmicAlias {
@@ -22,3 +23,7 @@ struct WmicAliasTable {
   const WmicAlias* end() const { return first + count; }
 };
 WmicAliasTable AllWmicAliases();
+
+// A method of `call` as wmic prints it: as typed, or, where the alias (null
+// for PATH and CLASS) defines it as a verb of its own, in the alias's spelling.
+std::wstring WmicPrintedMethod(const WmicAlias* alias, std::wstring_view typed);

@@ -6,12 +6,6 @@
 
 namespace wmic_choices {
 
-// Programs that pass arguments as a list (Python's list2cmdline, Node's
-// execFile, Go's exec.Command) escape a double quote inside a value as \" and
-// double the backslashes before it, as the C runtime reads them. Taken the
-// same way here, so that their command lines mean what they meant.
-inline constexpr bool kBackslashEscapesQuote = true;
-
 // A /namespace: without leading backslashes is taken below root\cimv2, which
 // is where wmic starts.
 inline constexpr std::wstring_view kRelativeNamespaceBase = L"root\\cimv2";
@@ -30,15 +24,12 @@ inline constexpr bool kWhereRunsToLaterVerb = true;
 // is: a quoted string is never a condition of its own.
 inline constexpr bool kUnwrapSingleQuotedWhere = true;
 
-// A key value typed after an alias is put in its PWhere as a WQL string, with
-// ' and \ escaped, so that it always means itself.
-inline constexpr bool kEscapeKeyValue = true;
-
 // A word after the target that is not a verb is a method name: `call WORD`.
 inline constexpr bool kUnknownVerbIsCall = true;
 
-// A named value of call written NAME=\"value\" (the quotes escaped on the way
-// in) loses those quotes too, as NAME="value" does.
+// A value of call written NAME=\"value\" (quotes escaped for the C
+// runtime, as Python and Node write them) is taken as value. Read by the
+// rule alone it would be \value\, which no script means.
 inline constexpr bool kStripEscapedValueQuotes = true;
 
 // `list status`, `list system` and `list writeable` need the alias's own
@@ -71,6 +62,10 @@ inline constexpr std::wstring_view kOutputFileText = L"Cannot open the output fi
 // the words that end it (with the end of the input).
 inline constexpr std::wstring_view kPromptText = L"wmic:root\\cli>";
 inline constexpr std::wstring_view kPromptEndWords[] = {L"exit", L"quit"};
+// At the prompt a change asks first, as /interactive:on does, unless
+// /interactive:off was given on wmic's own command line or the command's, or
+// /nointeractive on the command's: wmic's context there shows INTERACTIVE ON.
+inline constexpr bool kPromptAsksFirst = true;
 // The namespace in a change's printed path when none was named, as wmic
 // printed it.
 inline constexpr std::wstring_view kDefaultPrintedNamespace = L"ROOT\\CIMV2";

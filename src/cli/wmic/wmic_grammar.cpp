@@ -183,11 +183,12 @@ class Parser {
     const size_t end = WhereEnd();
     const size_t from = words_[next_].begin;
     const std::wstring_view raw = line_.substr(from, words_[end - 1].end - from);
-    std::wstring clause;
     const bool oneWord = end == next_ + 1;
     const bool unwrap = oneWord && (IsWhollyQuoted(raw, L'"') ||
                                     (wmic_choices::kUnwrapSingleQuotedWhere && IsWhollyQuoted(raw, L'\'')));
-    clause = QuoteKeepingText(unwrap ? raw.substr(1, raw.size() - 2) : raw);
+    // WQL reads the clause as typed: its quotes are WQL's string quotes, and
+    // its backslashes WQL's escapes.
+    std::wstring clause(unwrap ? raw.substr(1, raw.size() - 2) : raw);
     next_ = end;
     if (clause.find_first_not_of(L" \t") == std::wstring::npos) return Fail(WmicProblemKind::MissingWhere);
     request_.target.whereGiven = true;
@@ -219,6 +220,7 @@ class Parser {
         return;
       }
       request_.verb = WmicVerb::Call;
+      request_.method = WmicPrintedMethod(request_.target.alias, request_.method);
       ReadCallValues(std::move(glued));
       return;
     }
@@ -244,6 +246,7 @@ class Parser {
           return;
         }
         ++next_;
+        request_.method = WmicPrintedMethod(request_.target.alias, request_.method);
         ReadCallValues(std::move(glued));
         return;
       }

@@ -395,8 +395,28 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
   return EndRun(out, streams, failed);
 }
 
+// `call /?`: the class's methods, read from its definition on this machine
+// whatever /node: names: help is the same on every machine that has the class.
+int RunMethodHelp(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
+  RunSettings settings = ReadSettings(request, WmicLayoutKind::kMethods);
+  settings.formatJson = 0;
+  settings.describe = 1;
+  settings.nodeGiven = 0;
+  settings.userGiven = 0;
+  settings.passwordGiven = 0;
+  OutputSink& out = streams.Output(false);
+  const std::unique_ptr<WmicLayout> layout =
+      MakeWmicLayout(WmicLayoutKind::kMethods, out, streams.Errors(), OptionsFor(thisMachine));
+  const int failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
+  layout->Finish();
+  return EndRun(out, streams, failed);
+}
+
 int RunRequest(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
   if (request.problem.kind != WmicProblemKind::None) return CannotRun(streams, request.problem.text);
+  if (request.help == WmicHelp::Verb && request.verb == WmicVerb::Call && request.target.kind != WmicTargetKind::None) {
+    return RunMethodHelp(request, wmi, streams, thisMachine);
+  }
   if (request.help != WmicHelp::None) {
     OutputSink& out = streams.Output(false);
     out.Write(WmicHelpText(request));
@@ -420,9 +440,10 @@ bool IsPromptEnd(const std::wstring& command) {
 }
 
 // wmic with nothing after its name: one command a line, each run as it
-// would be on the command line, until exit, quit or the end of the input.
-// The exit code is the last command's.
-int RunPrompt(WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
+// would be on the command line, until exit, quit or the end of the input;
+// a change asks first unless told not to (see wmic_choices.h). The exit
+// code is the last command's.
+int RunPrompt(const WmicGlobals& started, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
   int exitCode = wmic_choices::kExitSuccess;
   for (;;) {
     OutputSink& out = streams.Output(false);
@@ -439,6 +460,11 @@ int RunPrompt(WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMach
     std::wstring commandLine = L"wmic " + line;
     WmicRequest request = ParseWmicCommandLine(commandLine);
     const WipedOnExit passwordWiped(request.globals.password);
+    if (!request.globals.interactiveGiven) {
+      const bool asks =
+          started.interactiveGiven ? started.interactive == WmicOnOff::On : wmic_choices::kPromptAsksFirst;
+      request.globals.interactive = asks ? WmicOnOff::On : WmicOnOff::Off;
+    }
     WipeText(line);
     WipeText(commandLine);
     exitCode = RunRequest(request, wmi, streams, thisMachine);
@@ -458,7 +484,7 @@ int RunWmicMain(std::wstring_view commandLine, WmiAccess& wmi, WmicStreams& stre
                 const std::wstring& thisMachine) {
   WmicRequest request = ParseWmicCommandLine(commandLine);
   const WipedOnExit passwordWiped(request.globals.password);
-  if (request.interactive) return RunPrompt(wmi, streams, thisMachine);
+  if (request.interactive) return RunPrompt(request.globals, wmi, streams, thisMachine);
   return RunRequest(request, wmi, streams, thisMachine);
 }
 

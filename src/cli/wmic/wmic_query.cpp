@@ -5,22 +5,13 @@
 
 namespace {
 
-// A key value inside the key WHERE's quotes, meaning itself.
-std::wstring KeyLiteral(const std::wstring& value) {
-  if (!wmic_choices::kEscapeKeyValue) return value;
-  std::wstring escaped;
-  for (const wchar_t c : value) {
-    if (c == L'\\' || c == L'\'' || c == L'"') escaped += L'\\';
-    escaped += c;
-  }
-  return escaped;
-}
-
+// The key value goes in as typed, as wmic puts it: scripts double the
+// backslashes of a path themselves, because WQL reads \\ as one.
 std::wstring KeyWhere(const WmicTarget& target) {
   std::wstring where;
   for (const wchar_t c : target.alias->keyWhere) {
     if (c == L'#') {
-      where += KeyLiteral(target.keyValue);
+      where += target.keyValue;
     } else {
       where += c;
     }

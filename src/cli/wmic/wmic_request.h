@@ -58,7 +58,8 @@ struct WmicGlobals {
   WmicAuthentication authentication = WmicAuthentication::PacketPrivacy;
   WmicOnOff privileges = WmicOnOff::On;
   WmicOnOff trace = WmicOnOff::Off;
-  WmicOnOff interactive = WmicOnOff::Off;
+  bool interactiveGiven = false;
+  WmicOnOff interactive = WmicOnOff::Off;  // not given: on at the prompt (see wmic_choices.h)
   WmicOnOff aggregate = WmicOnOff::On;
 };
 
@@ -105,7 +106,7 @@ struct WmicRequest {
   WmicVerb verb = WmicVerb::List;
   WmicListAdverb listAdverb = WmicListAdverb::Default;
   std::vector<std::wstring> properties;  // get: empty means every property (as does *)
-  std::wstring method;                    // call, as typed
+  std::wstring method;                    // call, as printed (see WmicPrintedMethod)
   std::vector<WmicValue> values;          // call, set, create
   WmicVerbSwitches switches;
 };

@@ -145,7 +145,11 @@ const GlobalSwitch kGlobalSwitches[] = {
        return FindNamed(kEnableDisable, value, g.privileges) ? Fine() : BadGlobal();
      }},
     {L"trace", [](std::wstring_view value, WmicGlobals& g) { return SetOnOff(value, g.trace); }},
-    {L"interactive", [](std::wstring_view value, WmicGlobals& g) { return SetOnOff(value, g.interactive); }},
+    {L"interactive",
+     [](std::wstring_view value, WmicGlobals& g) {
+       g.interactiveGiven = true;
+       return SetOnOff(value, g.interactive);
+     }},
     {L"aggregate", [](std::wstring_view value, WmicGlobals& g) { return SetOnOff(value, g.aggregate); }},
     {L"record", [](std::wstring_view, WmicGlobals&) { return Refused(L"/record: is not supported."); }},
     {L"authority", [](std::wstring_view, WmicGlobals&) { return Refused(L"/authority: is not supported."); }},

@@ -17,9 +17,10 @@ WmicValue ReadValue(std::wstring_view raw) {
   }
   value.quoted = valueRaw.find_first_of(L"\"'") != std::wstring_view::npos;
   value.text = UnquotedText(valueRaw);
-  if (wmic_choices::kStripEscapedValueQuotes && value.text.size() >= 2 && value.text.front() == L'"' &&
-      value.text.back() == L'"' && !IsWhollyQuoted(valueRaw, L'"')) {
-    value.text = value.text.substr(1, value.text.size() - 2);
+  // \"value\": one quoted run, a backslash before each of its quotes.
+  if (wmic_choices::kStripEscapedValueQuotes && valueRaw.size() >= 4 && valueRaw.front() == L'\\' &&
+      valueRaw[valueRaw.size() - 2] == L'\\' && IsWhollyQuoted(valueRaw.substr(1), L'"')) {
+    value.text.assign(valueRaw.substr(2, valueRaw.size() - 4));
   }
   return value;
 }

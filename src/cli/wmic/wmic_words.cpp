@@ -1,7 +1,5 @@
 #include "cli/wmic/wmic_words.h"
 
-#include "cli/wmic/wmic_choices.h"
-
 namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -14,31 +12,14 @@ enum class Piece { Literal, Quote, Blank };
 
 // Walks raw text once, calling visit(piece, character, position, quoting) with
 // the quoting in force before the piece. Every rule about quotes lives here,
-// so words, their values and their WQL text can never disagree.
+// so words, their values and their WQL text can never disagree. A backslash
+// is a character like any other, never an escape: scripts end a folder or a
+// volume with one before the closing quote ("C:\").
 template <typename Visit>
 void ScanQuotes(std::wstring_view raw, Visit&& visit) {
   Quoting quoting = Quoting::None;
-  size_t i = 0;
-  while (i < raw.size()) {
+  for (size_t i = 0; i < raw.size(); ++i) {
     const wchar_t c = raw[i];
-    if (c == L'\\' && wmic_choices::kBackslashEscapesQuote) {
-      size_t run = i;
-      while (run < raw.size() && raw[run] == L'\\') ++run;
-      const size_t count = run - i;
-      if (run < raw.size() && raw[run] == L'"') {
-        for (size_t k = 0; k < count / 2; ++k) visit(Piece::Literal, L'\\', i + k, quoting);
-        if (count % 2 == 1) {
-          visit(Piece::Literal, L'"', run, quoting);
-          i = run + 1;
-        } else {
-          i = run;  // the quote itself is read next, as a delimiter
-        }
-      } else {
-        for (size_t k = 0; k < count; ++k) visit(Piece::Literal, L'\\', i + k, quoting);
-        i = run;
-      }
-      continue;
-    }
     if (c == L'"' && quoting != Quoting::Single) {
       visit(Piece::Quote, c, i, quoting);
       quoting = quoting == Quoting::Double ? Quoting::None : Quoting::Double;
@@ -50,7 +31,6 @@ void ScanQuotes(std::wstring_view raw, Visit&& visit) {
     } else {
       visit(Piece::Literal, c, i, quoting);
     }
-    ++i;
   }
 }
 
@@ -104,20 +84,12 @@ std::wstring UnquotedText(std::wstring_view raw) {
   return text;
 }
 
-std::wstring QuoteKeepingText(std::wstring_view raw) {
-  std::wstring text;
-  ScanQuotes(raw, [&](Piece, wchar_t c, size_t, Quoting) { text += c; });
-  return text;
-}
-
 std::vector<std::wstring_view> SplitOutsideQuotes(std::wstring_view raw, std::wstring_view separators) {
   std::vector<std::wstring_view> parts;
   size_t from = 0;
   ScanQuotes(raw, [&](Piece piece, wchar_t c, size_t position, Quoting quoting) {
     if (piece != Piece::Literal || quoting != Quoting::None) return;
     if (separators.find(c) == std::wstring_view::npos) return;
-    // An escaped \" is a literal, but never a separator, so `position` is
-    // always the separator's own place.
     parts.push_back(raw.substr(from, position - from));
     from = position + 1;
   });
@@ -128,8 +100,7 @@ std::vector<std::wstring_view> SplitOutsideQuotes(std::wstring_view raw, std::ws
 size_t FindOutsideQuotes(std::wstring_view raw, wchar_t wanted) {
   size_t found = std::wstring_view::npos;
   ScanQuotes(raw, [&](Piece piece, wchar_t c, size_t position, Quoting quoting) {
-    if (found == std::wstring_view::npos && piece == Piece::Literal && quoting == Quoting::None && c == wanted &&
-        raw[position] == wanted) {
+    if (found == std::wstring_view::npos && piece == Piece::Literal && quoting == Quoting::None && c == wanted) {
       found = position;
     }
   });
