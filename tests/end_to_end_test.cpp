@@ -1682,6 +1682,15 @@ TEST(EndToEndWmic, CorpusBatchLinesPrintWhatTheirScriptsParse) {
          const std::string text = CrLf(WmicTable(found) + WmicValueList(found));
          return {text, std::nullopt, L"ver.txt", kUtf16Bom + Utf16(text)};
        }},
+      // A WMI failure's exit code is its HRESULT, which `if errorlevel 1`
+      // does not see and `%errorlevel%` does (0x8004100E).
+      {"wmic /namespace:\\\\root\\tollix_nonesuch path Win32_BIOS get Name 2>nul\n"
+       "if errorlevel 1 echo positive\n"
+       "if %errorlevel% neq 0 echo exit=%errorlevel%\n",
+       L"", [](const std::vector<Json>&) { return Either("exit=-2147217394\r\n"); }},
+      // /repeat: ends the runs by itself, each its whole table.
+      {"wmic os get version /every:1 /repeat:2\n", L"select Version from win32_operatingsystem",
+       [](const std::vector<Json>& found) { return Either(Piped(WmicTable(found) + WmicTable(found))); }},
   };
 
   std::string batch = "@echo off\ncd /d \"%~dp0\"\n";

@@ -10,10 +10,11 @@ constexpr wchar_t kGeneral[] =
     L"wmic [global switches] (ALIAS [WHERE clause | key value] | PATH class [WHERE clause]) [verb]\r\n"
     L"\r\n"
     L"Verbs:          GET [names | *], LIST [BRIEF | FULL], or none (LIST).\r\n"
-    L"Verb switches:  /VALUE, /ALL, /FORMAT:TABLE | LIST | TEXTVALUELIST | VALUE | CSV | JSON\r\n"
+    L"Verb switches:  /VALUE, /ALL, /FORMAT:TABLE | LIST | TEXTVALUELIST | VALUE | CSV | JSON,\r\n"
+    L"                /EVERY:SECONDS [/REPEAT:COUNT]\r\n"
     L"Global:         /NAMESPACE:, /OUTPUT:, /APPEND:, /FAILFAST:, /TRACE:\r\n"
     L"Not yet:        CALL, SET, DELETE, CREATE, /NODE:, the interactive prompt.\r\n"
-    L"Refused:        /RECORD:, /TRANSLATE:, /EVERY:, /REPEAT:, /AUTHORITY:, /OUTPUT:CLIPBOARD, /ROLE:\r\n"
+    L"Refused:        /RECORD:, /TRANSLATE:, /AUTHORITY:, /OUTPUT:CLIPBOARD, /ROLE:\r\n"
     L"\r\n"
     L"Aliases:\r\n";
 

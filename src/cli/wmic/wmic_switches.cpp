@@ -151,6 +151,21 @@ const GlobalSwitch kGlobalSwitches[] = {
     {L"authority", [](std::wstring_view, WmicGlobals&) { return Refused(L"/authority: is not supported."); }},
 };
 
+// /every: and /repeat:: a count of at least 1, in at most nine digits (no
+// overflow, and longer than anyone waits).
+WmicProblem SetCount(std::wstring_view value, unsigned& field) {
+  const WmicProblem bad = MakeWmicProblem(WmicProblemKind::InvalidVerbSwitch);
+  if (value.empty() || value.size() > 9) return bad;
+  unsigned count = 0;
+  for (const wchar_t c : value) {
+    if (c < L'0' || c > L'9') return bad;
+    count = count * 10 + static_cast<unsigned>(c - L'0');
+  }
+  if (count == 0) return bad;
+  field = count;
+  return Fine();
+}
+
 struct VerbSwitch {
   std::wstring_view name;
   bool takesValue;
@@ -185,8 +200,8 @@ const VerbSwitch kVerbSwitches[] = {
      }},
     {L"format", true, SetFormat},
     {L"translate", true, [](std::wstring_view, WmicVerbSwitches&) { return Refused(L"/translate: is not supported."); }},
-    {L"every", true, [](std::wstring_view, WmicVerbSwitches&) { return Refused(L"/every: is not supported."); }},
-    {L"repeat", true, [](std::wstring_view, WmicVerbSwitches&) { return Refused(L"/repeat: is not supported."); }},
+    {L"every", true, [](std::wstring_view value, WmicVerbSwitches& s) { return SetCount(value, s.everySeconds); }},
+    {L"repeat", true, [](std::wstring_view value, WmicVerbSwitches& s) { return SetCount(value, s.repeatCount); }},
 };
 
 }  // namespace
