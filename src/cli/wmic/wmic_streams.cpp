@@ -1,6 +1,6 @@
 #include <cstdio>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "base/output.h"
 #include "base/text_file.h"
