@@ -205,8 +205,22 @@ details=("  the console showed: $(sed -n l "$work/wmicconsole.pty")")
 expect "the node block without its name's last letter" contains "$console" $'Node - nosuch\u0416'
 expect "no ERROR line" contains "$console" $'ERROR:'
 expect "a pipe's extra CR on the console" lacks "$console" $'\r\r\r\n'
-expect "not the exit code of a failing machine" contains "$console" "rc=1"
+# The low byte of the machine's HRESULT, Wine's 0x80041015.
+expect "not the exit code of a failing machine" contains "$console" "rc=21"
 verdict "wmic.exe writes any character to a console, each line ending once"
+
+# /every: without /repeat: runs until a key is pressed on the console, or
+# Ctrl+C comes, and then ends as a run that went well.
+for stop in x '\x03'; do
+  every_run() {
+    typed_run every "Version" "$(wmic_line os get version /every:1); echo rc=\$?" "$stop"
+  }
+  every_run
+  shown=$(tr -d '\r' <"$work/every.pty")
+  details=("  the console showed: $(sed -n l "$work/every.pty")")
+  expect "not ended with exit code 0" contains "$shown" "rc=0"
+  verdict "wmic.exe's /every: ends on $(printf %q "$stop") at the console"
+done
 
 # A node run with a machine failing midway. Its results are the same bytes
 # whether standard error is a console or a file. One machine at a time: Wine's

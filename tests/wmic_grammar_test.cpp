@@ -62,6 +62,9 @@ std::wstring Summary(const WmicRequest& r) {
   if (r.switches.format != WmicFormat::Default)
     add(L"format:" + std::wstring(kFormatNames[static_cast<int>(r.switches.format)]));
   if (r.switches.noInteractive) add(L"nointeractive");
+  if (r.switches.everySeconds != 0) {
+    add(L"every:" + std::to_wstring(r.switches.everySeconds) + L"," + std::to_wstring(r.switches.repeatCount));
+  }
   const std::wstring wql = WmicQueryText(r);
   if (!wql.empty()) add(wql);
   return s;
@@ -380,9 +383,12 @@ TEST(WmicGrammar, TargetsVerbsAndVerbSwitches) {
       {L"wmic os get /format", L"error: Invalid XSL format (or) file name."},
       {L"wmic os get /value:x", L"error: Invalid Verb Switch."},
       {L"wmic os get /bogus", L"error: Invalid Verb Switch."},
-      {L"wmic os get /every:5", L"error: /every: is not supported."},
+      {L"wmic cpu get loadpercentage /every:2 /repeat:5",
+       L"alias:CPU | get | every:2,5 | SELECT loadpercentage FROM Win32_Processor"},
+      {L"wmic os get Caption /Repeat:999999999 /Every:999999999",
+       L"alias:OS | get | every:999999999,999999999 | SELECT Caption FROM Win32_OperatingSystem"},
       {L"wmic os get /translate:NoComma", L"error: /translate: is not supported."},
-      {L"wmic os get /repeat:2", L"error: /repeat: is not supported."},
+      {L"wmic os get /repeat:2", L"error: Invalid Verb Switch."},
       {L"wmic os get /all /value", L"alias:OS | get | format:list | SELECT * FROM Win32_OperatingSystem"},
       {L"wmic os set", L"error: Invalid SET Expression."},
       {L"wmic os set 5", L"error: Invalid SET Expression."},

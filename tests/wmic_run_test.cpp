@@ -60,6 +60,11 @@ class TestStreams final : public WmicStreams {
   }
   void ChangeMessagesFollow() override { changeMessages = true; }
   bool CanAsk() override { return console; }
+  // The user stops /every:'s runs at wait number `stopAtWait` (1-based).
+  bool WaitForNextRun(unsigned seconds) override {
+    waits.push_back(seconds);
+    return waits.size() != stopAtWait;
+  }
 
   BufferSink out;
   BufferSink errors;
@@ -72,6 +77,8 @@ class TestStreams final : public WmicStreams {
   bool wmicOpened = false;
   bool jsonOpened = false;
   std::map<std::wstring, std::wstring> files;
+  std::vector<unsigned> waits;  // the seconds of each wait between runs
+  size_t stopAtWait = 0;        // 0: never stopped
 };
 
 const std::wstring kThisMachine = L"HOST1";
@@ -176,7 +183,14 @@ TEST(WmicRun, EachReadCommandLineBecomesItsQueryAndPrintsWmicsText) {
       {L"bios get Name /format:htable", Nothing, L"", L"", L"", L"Invalid XSL format (or) file name.\r\n",
        kCannotRun},
       {L"/record:x.xml bios get Name", Nothing, L"", L"", L"", L"/record: is not supported.\r\n", kCannotRun},
-      {L"bios get Name /every:5", Nothing, L"", L"", L"", L"/every: is not supported.\r\n", kCannotRun},
+      // /every: and /repeat: take a count of at least 1; /repeat: needs
+      // /every:, and a change is never repeated.
+      {L"bios get Name /every:0", Nothing, L"", L"", L"", L"Invalid Verb Switch.\r\n", kCannotRun},
+      {L"bios get Name /every:-1", Nothing, L"", L"", L"", L"Invalid Verb Switch.\r\n", kCannotRun},
+      {L"bios get Name /every:1000000000", Nothing, L"", L"", L"", L"Invalid Verb Switch.\r\n", kCannotRun},
+      {L"bios get Name /every:1 /repeat:0", Nothing, L"", L"", L"", L"Invalid Verb Switch.\r\n", kCannotRun},
+      {L"bios get Name /repeat:2", Nothing, L"", L"", L"", L"Invalid Verb Switch.\r\n", kCannotRun},
+      {L"process call create x /every:1", Nothing, L"", L"", L"", L"Invalid Verb Switch.\r\n", kCannotRun},
       // Each object's path alone, one a line.
       {L"bios list instance", TwoBioses, L"SELECT * FROM Win32_BIOS", L"root\\cimv2",
        L"\\\\PC7\\root\\cimv2:Win32_BIOS=@\r\n\\\\PC7\\root\\cimv2:Win32_BIOS=@\r\n", L"", 0},
@@ -195,8 +209,8 @@ TEST(WmicRun, EachReadCommandLineBecomesItsQueryAndPrintsWmicsText) {
   }
 }
 
-// WMI's failure as wmic reports it: the node block on standard error and a
-// failing exit code, after whatever came before it.
+// WMI's failure as wmic reports it: the node block on standard error and its
+// HRESULT as the exit code, after whatever came before it.
 TEST(WmicRun, AWmiFailurePrintsTheNodeBlockAfterTheObjectsBeforeIt) {
   struct Case {
     const wchar_t* arguments;
@@ -211,6 +225,9 @@ TEST(WmicRun, AWmiFailurePrintsTheNodeBlockAfterTheObjectsBeforeIt) {
       {L"bios get Nonesuch", WmiOp::Next, 1, WBEM_E_INVALID_QUERY, L"", L"Invalid query"},
       {L"bios get Nonesuch /format:csv", WmiOp::Next, 1, WBEM_E_INVALID_QUERY, L"\r\nNode,\r\n", L"Invalid query"},
       {L"path Win32_Nonesuch", WmiOp::ExecQuery, 1, WBEM_E_INVALID_CLASS, L"", L"Invalid class"},
+      // Not WMI's own: the system's words, the code as it came.
+      {L"bios get Name", WmiOp::ConnectServer, 1, static_cast<unsigned long>(E_ACCESSDENIED), L"",
+       WmicErrorDescription(E_ACCESSDENIED)},
       {L"/namespace:\\\\root\\nonesuch path X", WmiOp::ConnectServer, 1, WBEM_E_INVALID_NAMESPACE, L"",
        L"Invalid namespace"},
       // Midway: the table keeps the row that came, the value list the
@@ -227,9 +244,51 @@ TEST(WmicRun, AWmiFailurePrintsTheNodeBlockAfterTheObjectsBeforeIt) {
     wmi.FailAt(row.op, row.nth, row.hr);
     TestStreams streams;
     EXPECT_EQ(RunWmicMain(std::wstring(L"wmic ") + row.arguments, wmi, streams, kThisMachine),
-              wmic_choices::kExitFailure);
+              static_cast<int>(row.hr));
     EXPECT_EQ(streams.out.Text(), row.out);
     EXPECT_EQ(streams.errors.Text(), L"Node - HOST1\r\nERROR:\r\nDescription = " + row.description + L"\r\n");
+  }
+}
+
+// Each run of /every: prints its whole layout; /repeat: ends the runs by
+// itself, the user (here: the streams' wait) at any wait between them.
+TEST(WmicRun, EveryRunsTheWholeLayoutAgainUntilTheCountOrTheUser) {
+  const std::wstring table = L"Manufacturer  Name    \r\nWine          BIOS 1  \r\n\r\n";
+  const std::wstring csv = L"\r\nNode,Manufacturer,Name\r\nPC7,Wine,BIOS 1\r\n";
+  const std::wstring invalidClass = L"Node - HOST1\r\nERROR:\r\nDescription = Invalid class\r\n";
+  const std::wstring invalidQuery = L"Node - HOST1\r\nERROR:\r\nDescription = Invalid query\r\n";
+  struct Case {
+    const wchar_t* arguments;
+    size_t stopAtWait;
+    std::vector<std::pair<int, unsigned long>> failingQueries;  // the Nth ExecQuery and its HRESULT
+    std::wstring out;
+    std::wstring errors;
+    std::vector<unsigned> waits;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {L"bios get Name /every:2 /repeat:3", 0, {}, table + table + table, L"", {2, 2}, 0},
+      {L"bios get Name /every:7 /repeat:1", 0, {}, table, L"", {}, 0},
+      {L"bios get Name /format:csv /EVERY:1 /REPEAT:2", 0, {}, csv + csv, L"", {1}, 0},
+      {L"bios get Name /every:5", 3, {}, table + table + table, L"", {5, 5, 5}, 0},
+      // The runs go on after a failing one; the first failure is the code.
+      {L"bios get Name /every:1 /repeat:3", 0, {{2, WBEM_E_INVALID_CLASS}, {3, WBEM_E_INVALID_QUERY}}, table,
+       invalidClass + invalidQuery, {1, 1}, static_cast<int>(WBEM_E_INVALID_CLASS)},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.arguments);
+    FakeWmiAccess wmi;
+    AddBios(wmi, L"BIOS 1");
+    for (const auto& failing : row.failingQueries) wmi.FailAt(WmiOp::ExecQuery, failing.first, failing.second);
+    TestStreams streams;
+    streams.stopAtWait = row.stopAtWait;
+    EXPECT_EQ(RunWmicMain(std::wstring(L"wmic ") + row.arguments, wmi, streams, kThisMachine), row.exitCode);
+    EXPECT_EQ(streams.out.Text(), row.out);
+    EXPECT_EQ(streams.errors.Text(), row.errors);
+    EXPECT_EQ(streams.waits, row.waits);
+    // A run follows each wait the user did not end.
+    const size_t runs = row.waits.size() + (row.stopAtWait == 0 ? 1 : 0);
+    EXPECT_EQ(wmi.Calls(WmiOp::ExecQuery), static_cast<int>(runs));
   }
 }
 
@@ -317,6 +376,14 @@ void SecondFailsMidway(FakeWmiAccess& wmi) {
   wmi.Machine(L"PC2").FailAt(WmiOp::Next, 2, WBEM_E_FAILED);
 }
 
+// Answered in any order, the exit code is still the first failing machine's
+// in the order of /node:.
+void SecondAndThirdFail(FakeWmiAccess& wmi) {
+  ThreeMachines(wmi);
+  wmi.Machine(L"PC2").FailAt(WmiOp::ConnectServer, 1, E_ACCESSDENIED);
+  wmi.Machine(L"PC3").FailAt(WmiOp::Next, 1, WBEM_E_INVALID_QUERY);
+}
+
 void NoneAnswers(FakeWmiAccess& wmi) {
   for (const wchar_t* machine : {L"PC1", L"PC2"}) {
     wmi.Machine(machine).FailAt(WmiOp::ConnectServer, 1, E_ACCESSDENIED);
@@ -348,6 +415,8 @@ TEST(WmicRun, NodesShareOneListingInTheirOrderAndEachFailureIsItsNodeBlock) {
   const std::wstring unreachable = L"Node - PC3\r\nERROR:\r\nDescription = " +
                                    WmicErrorDescription(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) + L"\r\n";
   const std::wstring denied = L"ERROR:\r\nDescription = " + WmicErrorDescription(E_ACCESSDENIED) + L"\r\n";
+  const std::wstring invalidQuery = L"Node - PC3\r\nERROR:\r\nDescription = Invalid query\r\n";
+  const int unreachableCode = static_cast<int>(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
   struct Case {
     std::wstring arguments;
     std::function<void(FakeWmiAccess&)> fill;
@@ -363,13 +432,17 @@ TEST(WmicRun, NodesShareOneListingInTheirOrderAndEachFailureIsItsNodeBlock) {
       {L"/node:@" + nodeFile + L" bios get Name /format:csv", ThreeMachines,
        L"\r\nNode,Name\r\nPC3,C\r\nPC1,A\r\nPC2,Longer name\r\n", L"", 0},
       {L"/node:PC1,PC2,PC3 bios get Name /format:csv", ThirdUnreachable,
-       L"\r\nNode,Name\r\nPC1,A\r\nPC2,Longer name\r\n", unreachable, 1},
-      {L"/node:PC3,PC1 bios get Name", ThirdUnreachable, L"Name  \r\nA     \r\n\r\n", unreachable, 1},
+       L"\r\nNode,Name\r\nPC1,A\r\nPC2,Longer name\r\n", unreachable, unreachableCode},
+      {L"/node:PC3,PC1 bios get Name", ThirdUnreachable, L"Name  \r\nA     \r\n\r\n", unreachable, unreachableCode},
+      {L"/node:PC1,PC2,PC3 bios get Name", SecondAndThirdFail, L"Name  \r\nA     \r\n\r\n",
+       L"Node - PC2\r\n" + denied + invalidQuery, static_cast<int>(E_ACCESSDENIED)},
+      {L"/node:PC3,PC2,PC1 bios get Name", SecondAndThirdFail, L"Name  \r\nA     \r\n\r\n",
+       invalidQuery + L"Node - PC2\r\n" + denied, static_cast<int>(WBEM_E_INVALID_QUERY)},
       {L"/node:PC1,PC2,PC3 bios get Name /value", SecondFailsMidway,
        L"\r\n\r\nName=A\r\n\r\n\r\nName=Longer name\r\n\r\n\r\nName=C\r\n\r\n\r\n\r\n",
-       L"Node - PC2\r\nERROR:\r\nDescription = Generic failure\r\n", 1},
+       L"Node - PC2\r\nERROR:\r\nDescription = Generic failure\r\n", static_cast<int>(WBEM_E_FAILED)},
       {L"/node:PC1,PC2 bios get Name /format:csv", NoneAnswers, L"\r\nNode,\r\n",
-       L"Node - PC1\r\n" + denied + L"Node - PC2\r\n" + denied, 1},
+       L"Node - PC1\r\n" + denied + L"Node - PC2\r\n" + denied, static_cast<int>(E_ACCESSDENIED)},
       {L"/node:PC1,PC2 bios get Name", NoneHasAny, L"", L"No Instance(s) Available.\r\n", 0},
       {L"/node:PC1,PC2 bios list instance", ThreeMachines,
        L"\\\\PC1\\root\\cimv2:Win32_BIOS=@\r\n\\\\PC2\\root\\cimv2:Win32_BIOS=@\r\n", L"", 0},
@@ -449,6 +522,29 @@ TEST(WmicRun, AccountLocaleAndLevelsReachEveryConnection) {
   EXPECT_EQ(wmi.proxyBlanket.impersonationLevel, static_cast<DWORD>(RPC_C_IMP_LEVEL_DELEGATE));
 }
 
+// /failfast: bounds each connection and each wait for an object, in whole
+// seconds rounded up; without it, or off, nothing is bounded.
+TEST(WmicRun, FailFastBoundsEachConnectionAndEachWait) {
+  const struct {
+    const wchar_t* arguments;
+    ULONG timeoutMs;
+  } cases[] = {
+      {L"/node:PC1 /failfast:500 bios get Name", 1000}, {L"/node:PC1 /failfast:1001 bios get Name", 2000},
+      {L"/node:PC1 /failfast:on bios get Name", 5000},  {L"/node:PC1 /failfast:off bios get Name", WBEM_INFINITE},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.arguments);
+    FakeWmiAccess wmi;
+    AddMachineBios(wmi, L"PC1", L"A");
+    TestStreams streams;
+    EXPECT_EQ(RunWmicMain(std::wstring(L"wmic ") + row.arguments, wmi, streams, kThisMachine), 0);
+    const FakeWmiAccess& machine = wmi.Machine(L"PC1");
+    EXPECT_EQ(machine.connectTimeoutMs, row.timeoutMs);
+    EXPECT_EQ(machine.connectFlags, row.timeoutMs == WBEM_INFINITE ? 0 : WBEM_FLAG_CONNECT_USE_MAX_WAIT);
+    EXPECT_EQ(machine.nextTimeoutMs, row.timeoutMs);
+  }
+}
+
 // root\cli goes with wmic: the alias table is this program's own.
 TEST(WmicRun, TheAliasAliasReadsTheTableThatRunsHere) {
   struct Case {
@@ -463,7 +559,8 @@ TEST(WmicRun, TheAliasAliasReadsTheTableThatRunsHere) {
        L"\r\nNode,FriendlyName,Target\r\nHOST1,ALIAS,Select * from MSFT_CliAlias\r\nHOST1,BASEBOARD,", L"", 0},
       {L"alias get friendlyname,pwhere /value", L"\r\n\r\nFriendlyName=ALIAS\r\nPWhere=Where FriendlyName='#'\r\n",
        L"", 0},
-      {L"alias get Nonesuch", L"", L"Node - HOST1\r\nERROR:\r\nDescription = Invalid query\r\n", 1},
+      {L"alias get Nonesuch", L"", L"Node - HOST1\r\nERROR:\r\nDescription = Invalid query\r\n",
+       static_cast<int>(WBEM_E_INVALID_QUERY)},
   };
   for (const Case& row : cases) {
     SCOPED_TRACE(row.arguments);
@@ -837,7 +934,28 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
          wmi.FailAt(WmiOp::ExecMethod, 2, WBEM_E_ACCESS_DENIED);
        },
        Executed(kFirst, L"terminate", terminated) + L"Executing (" + kSecond + L")->terminate()\r\n",
-       L"Node - HOST1\r\nERROR:\r\nDescription = Access denied\r\n", 1, nullptr},
+       L"Node - HOST1\r\nERROR:\r\nDescription = Access denied\r\n", static_cast<int>(WBEM_E_ACCESS_DENIED),
+       nullptr},
+      // The method's own HRESULT is the exit code, the first of several, as
+      // activation scripts test it (0xC004F074 is -1073418124).
+      {L"process call terminate", [](FakeWmiAccess& wmi) {
+         TwoProcesses(wmi);
+         wmi.FailAt(WmiOp::ExecMethod, 1, 0xC004F074);
+         wmi.FailAt(WmiOp::ExecMethod, 2, 0xC004F035);
+       },
+       L"Executing (" + kFirst + L")->terminate()\r\nExecuting (" + kSecond + L")->terminate()\r\n",
+       L"Node - HOST1\r\nERROR:\r\nDescription = " + WmicErrorDescription(static_cast<HRESULT>(0xC004F074)) +
+           L"\r\nNode - HOST1\r\nERROR:\r\nDescription = " +
+           WmicErrorDescription(static_cast<HRESULT>(0xC004F035)) + L"\r\n",
+       -1073418124, nullptr},
+      // A method that runs and says it failed is a success to wmic.
+      {L"process 1936 call terminate", [](FakeWmiAccess& wmi) {
+         OneProcess(wmi);
+         wmi.AddMethod(L"Win32_Process", L"Terminate").run = [](const FakeObject&) {
+           return std::optional<FakeObject>(ReturnValue(2));
+         };
+       },
+       Executed(kFirst, L"terminate", L"\tReturnValue = 2;\r\n"), L"", 0, nullptr},
       // set: the values by CIM type, one PutInstance an object that only
       // updates; one refused, the next still written.
       {L"process where name=\"a.exe\" set Priority=&H20", [](FakeWmiAccess& wmi) {
@@ -846,7 +964,7 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
        },
        L"Updating property(s) of '" + kFirst + L"'\r\nUpdating property(s) of '" + kSecond +
            L"'\r\nProperty(s) update successful.\r\n",
-       L"Node - HOST1\r\nERROR:\r\nDescription = Access denied\r\n", 1,
+       L"Node - HOST1\r\nERROR:\r\nDescription = Access denied\r\n", static_cast<int>(WBEM_E_ACCESS_DENIED),
        [](FakeWmiAccess& wmi) {
          ASSERT_EQ(wmi.written.size(), 1u);
          EXPECT_EQ(TextOf(wmi.written[0], L"Priority"), L"32");
@@ -901,6 +1019,16 @@ TEST(WmicChange, InteractiveAsksBeforeEachChange) {
   const ChangeCase ended{L"/interactive:on process delete", TwoProcesses, L"", question1 + question2, 0,
                          [](FakeWmiAccess& wmi) { EXPECT_TRUE(wmi.deleted.empty()); }};
   ExpectChange(ended, {}, true);
+  // A call the user refuses is never made, whatever the verb.
+  const ChangeCase refusedCall{
+      L"/interactive:on process call terminate", TwoProcesses,
+      Executed(kSecond, L"terminate", L"\tReturnValue = 0;\r\n"),
+      L"Execute (" + kFirst + L")->terminate() (Y/N/?)?Execute (" + kSecond + L")->terminate() (Y/N/?)?", 0,
+      [](FakeWmiAccess& wmi) {
+        ASSERT_EQ(wmi.executed.size(), 1u);
+        EXPECT_EQ(wmi.executed[0].path, L"\\\\PC7\\root\\cimv2:Win32_Process.Handle=\"2048\"");
+      }};
+  ExpectChange(refusedCall, {L"N", L"y"}, true);
 }
 
 // wmic with nothing after its name reads one command a line; there, a
@@ -996,7 +1124,8 @@ TEST(WmicChange, MachinesAreChangedOneAtATimeInTheirOrder) {
   TwoProcesses(wmi);
   wmi.Machine(L"PC2").FailAt(WmiOp::ConnectServer, 1, HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
   TestStreams streams;
-  EXPECT_EQ(RunWmicMain(L"wmic /node:PC1,PC2,PC3 process 1936 delete", wmi, streams, kThisMachine), 1);
+  EXPECT_EQ(RunWmicMain(L"wmic /node:PC1,PC2,PC3 process 1936 delete", wmi, streams, kThisMachine),
+            static_cast<int>(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)));
   const std::wstring done = L"Deleting instance " + kFirst + L"\r\nInstance deletion successful.\r\nDeleting instance " +
                             kSecond + L"\r\nInstance deletion successful.\r\n";
   EXPECT_EQ(streams.out.Text(), done + done);

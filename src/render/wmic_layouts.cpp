@@ -80,18 +80,18 @@ class WmicLayoutBase : public WmicLayout {
     while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r')) {
       description.pop_back();
     }
-    MarkFailed();
+    MarkFailed(S_OK);
     WriteWmicErrorBlock(errors_, options_.node, description);
   }
 
   void Failure(HRESULT hr) override {
-    MarkFailed();
+    MarkFailed(hr);
     WriteWmicErrorBlock(errors_, options_.node, WmicErrorDescription(hr));
   }
 
   void Replay(const WmicMachineRecord& record) override {
     errors_.Write(record.messages);
-    if (record.failed) MarkFailed();
+    if (record.failed) MarkFailed(record.failure);
     for (const WmicObjectText& object : record.objects) {
       StartObject();
       server_ = object.server;
@@ -153,7 +153,15 @@ class WmicLayoutBase : public WmicLayout {
   virtual void StartObject() = 0;
   virtual void Cell(const wchar_t* name, const std::wstring& text) = 0;
 
-  virtual void MarkFailed() { failed_ = true; }
+  HRESULT FirstFailure() const override { return firstFailure_; }
+
+  // Only the first failure with an HRESULT names the run's exit code.
+  virtual void MarkFailed(HRESULT hr) {
+    failed_ = true;
+    if (!FAILED(hr) || FAILED(firstFailure_)) return;
+    firstFailure_ = hr;
+    if (options_.firstFailure != nullptr) *options_.firstFailure = hr;
+  }
 
   // Nothing came, and nothing failed.
   void NoInstances() {
@@ -168,6 +176,7 @@ class WmicLayoutBase : public WmicLayout {
   bool failed_ = false;
 
  private:
+  HRESULT firstFailure_ = S_OK;
   std::wstring text_;
 };
 
@@ -487,9 +496,10 @@ class RecordingLayout final : private RecordedMessages, public WmicLayoutBase {
   void Finish() override {}
 
  private:
-  void MarkFailed() override {
-    failed_ = true;
+  void MarkFailed(HRESULT hr) override {
+    WmicLayoutBase::MarkFailed(hr);
     record_.failed = true;
+    record_.failure = FirstFailure();
   }
 
   WmicMachineRecord& record_;

@@ -44,6 +44,7 @@ struct WmicMachineRecord {
   std::vector<WmicObjectText> objects;
   std::wstring messages;  // its node blocks and trace lines, for standard error
   bool failed = false;
+  HRESULT failure = S_OK;  // its first failure with an HRESULT; S_OK for none
 };
 
 class WmicLayout : public Layout {
@@ -56,6 +57,9 @@ class WmicLayout : public Layout {
   virtual void Failure(HRESULT hr) = 0;
   // A machine's objects and messages, once the machines before it are in.
   virtual void Replay(const WmicMachineRecord& record) = 0;
+  // The HRESULT of the first failure that has one (a timeout has none), the
+  // machines' in the order they were replayed; S_OK for none.
+  virtual HRESULT FirstFailure() const = 0;
 };
 
 struct WmicLayoutOptions {
@@ -70,6 +74,9 @@ struct WmicLayoutOptions {
   // change is to be made (its question without a line end; true for yes).
   std::wstring nameSpace;
   std::function<bool(const std::wstring& question)> ask;
+  // A layout that ends with its machine keeps its first failure here too,
+  // as FirstFailure says it, once it fails.
+  HRESULT* firstFailure = nullptr;
 };
 
 std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out, OutputSink& errors,

@@ -373,6 +373,7 @@ HRESULT FakeWmiAccess::ConnectServer(const WmiLocator& locator, const wchar_t* n
                                      WmiServices& services) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   connectFlags = flags;
+  connectTimeoutMs = timeoutMs;
   connectedAs = credentials.user == nullptr && credentials.password == nullptr
                     ? L"own account"
                     : std::wstring(L"user=") + (credentials.user ? credentials.user : L"(null)") +
@@ -521,6 +522,7 @@ HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULO
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   returned = 0;
   object.reset();
+  nextTimeoutMs = timeoutMs;
   HRESULT hr = S_OK;
   bool timedOut = false;
   if (ShouldFail(WmiOp::Next, hr, timeoutMs, &timedOut)) return hr;

@@ -152,6 +152,8 @@ class FakeWmiAccess final : public WmiAccess {
   DWORD comConcurrency = 0xFFFFFFFF;
   ComSecurityArguments comSecurity = {};
   LONG connectFlags = -1;
+  ULONG connectTimeoutMs = 0;
+  ULONG nextTimeoutMs = 0;
   ProxyBlanketArguments proxyBlanket = {};
   // Who each call went out as, in a form a test can print, the password
   // never: "user=NAME password=given", "own account". ConnectServer's, and

@@ -43,11 +43,13 @@ inline constexpr std::wstring_view kInvalidSetText = L"Invalid SET Expression.";
 inline constexpr std::wstring_view kInvalidCreateText = L"Invalid CREATE Expression.";
 inline constexpr std::wstring_view kInvalidSwitchValueText = L"Invalid Global Switch.";
 
-// Exit codes. No source shows what wmic returns. Every failure is positive,
-// so that `if errorlevel 1` sees it; a command line that cannot run (a
-// parser message or a refusal) returns the code scripts have been seen to
-// test for a bad format; a WMI failure, and output that could not be
-// written, return 1. Help and "No Instance(s) Available." are successes.
+// Exit codes. A WMI failure returns its HRESULT, a negative number, as
+// scripts test it; with several machines, or runs of /every:, the first
+// failing one's in their order. A command line that cannot run (a parser
+// message or a refusal) returns the code scripts have been seen to test for
+// a bad format; a failure without an HRESULT (a timeout, output that could
+// not be written, a file that could not be opened) returns 1. Help, "No
+// Instance(s) Available." and a method's non-zero ReturnValue are successes.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitCannotRun = 44210;

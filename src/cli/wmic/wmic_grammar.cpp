@@ -385,6 +385,10 @@ class Parser {
         return;
       }
     }
+    // A count of runs says nothing without the time between them.
+    if (request_.switches.repeatCount != 0 && request_.switches.everySeconds == 0) {
+      Fail(WmicProblemKind::InvalidVerbSwitch);
+    }
   }
 
   std::wstring_view line_;

@@ -17,6 +17,7 @@
 #include "cli/wmic/wmic_grammar.h"
 #include "cli/wmic/wmic_help.h"
 #include "cli/wmic/wmic_names.h"
+#include "cli/wmic/wmic_problems.h"
 #include "cli/wmic/wmic_query.h"
 #include "operations/machine_run.h"
 #include "operations/wmi_query.h"
@@ -170,6 +171,12 @@ bool Refusal(const WmicRequest& request, WmicStreams& streams, std::wstring& tex
     text = std::wstring(wmic_choices::kLocalUserText);
     return true;
   }
+  // wmic repeats what it reads; a change made again and again is no
+  // command line's meaning.
+  if (IsChange(request) && request.switches.everySeconds != 0) {
+    text = MakeWmicProblem(WmicProblemKind::InvalidVerbSwitch).text;
+    return true;
+  }
   if (IsChange(request) && Asks(request) && !streams.CanAsk()) {
     text = std::wstring(wmic_choices::kNoConsoleToAskText);
     return true;
@@ -281,34 +288,62 @@ int PrepareRun(const WmicRequest& request, WmicStreams& streams, RunSettings& se
 }
 
 // The exit code once the run is over: output that did not arrive fails it
-// whatever else went well.
-int EndRun(OutputSink& out, WmicStreams& streams, int failed) {
+// whatever else went well; then WMI's first failure, as its HRESULT.
+int EndRun(OutputSink& out, WmicStreams& streams, int failed, HRESULT firstFailure) {
   const bool written = out.Flush();
   streams.Errors().Flush();
   if (!written) {
     out.ReportLostOutput();
     return wmic_choices::kExitFailure;
   }
+  if (FAILED(firstFailure)) return static_cast<int>(firstFailure);
   return failed != 0 ? wmic_choices::kExitFailure : wmic_choices::kExitSuccess;
+}
+
+// /every: runs `once` again and again, each run whole; /repeat: ends it
+// after that many runs, the user at any wait. The first failing run names
+// the exit code; output that can no longer be written ends the runs.
+template <class Once>
+int RunEvery(const WmicRequest& request, WmicStreams& streams, OutputSink& out, Once once) {
+  const WmicVerbSwitches& switches = request.switches;
+  int exitCode = wmic_choices::kExitSuccess;
+  for (unsigned done = 1;; ++done) {
+    const int code = once();
+    if (exitCode == wmic_choices::kExitSuccess) exitCode = code;
+    if (switches.everySeconds == 0 || out.Failed() || done == switches.repeatCount) break;
+    if (!streams.WaitForNextRun(switches.everySeconds)) break;
+  }
+  return exitCode;
 }
 
 // Each machine's changes are written as they are made, one machine at a
 // time, into the machine's block.
 class WmicChangeLayouts final : public MachineLayouts {
  public:
-  WmicChangeLayouts(const WmicLayoutOptions& options, OutputSink& errors) : options_(options), errors_(errors) {}
+  WmicChangeLayouts(const WmicLayoutOptions& options, OutputSink& errors, std::vector<HRESULT>& failures)
+      : options_(options), errors_(errors), failures_(failures) {}
 
   std::unique_ptr<Layout> Open(const RunSettings&, OutputSink& block, const std::wstring& name,
-                               size_t) const override {
+                               size_t position) const override {
     WmicLayoutOptions options = options_;
     options.node = name;
+    options.firstFailure = &failures_[position];
     return MakeWmicLayout(WmicLayoutKind::kChange, block, errors_, std::move(options));
   }
   bool NamesFailures() const override { return false; }
 
+  // The first machine's, in their order, that failed with an HRESULT.
+  HRESULT FirstFailure() const {
+    for (const HRESULT hr : failures_) {
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+  }
+
  private:
   const WmicLayoutOptions& options_;
   OutputSink& errors_;
+  std::vector<HRESULT>& failures_;
 };
 
 // /interactive:on's question on standard error, and the answer from the
@@ -340,17 +375,53 @@ int RunChange(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, 
   options.nameSpace = PrintedNamespace(request);
   if (Asks(request)) options.ask = [&streams](const std::wstring& question) { return AskOnConsole(streams, question); };
   const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(WmicLayoutKind::kChange, out, streams.Errors(), options);
-  int failed = 0;
   if (settings.nodeGiven) {
     // One machine at a time, in their order, as wmic changes them.
     settings.throttle = 1;
-    failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {},
-                           WmicChangeLayouts(options, streams.Errors()));
+    std::vector<HRESULT> failures(nodes.size(), S_OK);
+    const WmicChangeLayouts layouts(options, streams.Errors(), failures);
+    const int failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {}, layouts);
+    return EndRun(out, streams, failed, layouts.FirstFailure());
+  }
+  const int failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
+  layout->Finish();
+  return EndRun(out, streams, failed, layout->FirstFailure());
+}
+
+// One run of a read, whole: its layout from the first line to the last.
+int ReadOnce(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const RunSettings& settings,
+             const std::vector<std::wstring>& nodes, OutputSink& out, WmicLayoutKind kind,
+             const std::wstring& thisMachine) {
+  int failed = 0;
+  if (settings.formatJson) {
+    const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
+    failed = settings.nodeGiven
+                 ? RunOnMachines(wmi, settings, nodes, out, *layout)
+                 : WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
+    return EndRun(out, streams, failed, S_OK);
+  }
+  const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), OptionsFor(thisMachine));
+  if (ReadsAliasTable(request)) {
+    WmicMachineRecord record;
+    if (AliasTableRecord(request, thisMachine, record)) {
+      layout->Replay(record);
+    } else {
+      layout->Failure(static_cast<HRESULT>(WBEM_E_INVALID_QUERY));
+      failed = 1;
+    }
+  } else if (settings.nodeGiven) {
+    std::vector<WmicMachineRecord> records(nodes.size());
+    failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {}, WmicRecorders(kind, records));
+    for (WmicMachineRecord& record : records) {
+      layout->Replay(record);
+      // What is out is no longer needed.
+      WmicMachineRecord().objects.swap(record.objects);
+    }
   } else {
     failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
-    layout->Finish();
   }
-  return EndRun(out, streams, failed);
+  layout->Finish();
+  return EndRun(out, streams, failed, layout->FirstFailure());
 }
 
 int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
@@ -362,37 +433,9 @@ int RunRead(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, co
   const int prepared = PrepareRun(request, streams, settings, nodes, file);
   if (prepared != kGoOn) return prepared;
   OutputSink& out = file ? *file : streams.Output(settings.formatJson != 0);
-  int failed = 0;
-  if (settings.formatJson) {
-    out.KeepLineEndsExact();
-    const std::unique_ptr<Layout> layout = MakeLayout(settings, out);
-    failed = settings.nodeGiven
-                 ? RunOnMachines(wmi, settings, nodes, out, *layout)
-                 : WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
-  } else {
-    const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), OptionsFor(thisMachine));
-    if (ReadsAliasTable(request)) {
-      WmicMachineRecord record;
-      if (AliasTableRecord(request, thisMachine, record)) {
-        layout->Replay(record);
-      } else {
-        layout->Failure(static_cast<HRESULT>(WBEM_E_INVALID_QUERY));
-        failed = 1;
-      }
-    } else if (settings.nodeGiven) {
-      std::vector<WmicMachineRecord> records(nodes.size());
-      failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {}, WmicRecorders(kind, records));
-      for (WmicMachineRecord& record : records) {
-        layout->Replay(record);
-        // What is out is no longer needed.
-        WmicMachineRecord().objects.swap(record.objects);
-      }
-    } else {
-      failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
-    }
-    layout->Finish();
-  }
-  return EndRun(out, streams, failed);
+  if (settings.formatJson) out.KeepLineEndsExact();
+  return RunEvery(request, streams, out,
+                  [&] { return ReadOnce(request, wmi, streams, settings, nodes, out, kind, thisMachine); });
 }
 
 // `call /?`: the class's methods, read from its definition on this machine

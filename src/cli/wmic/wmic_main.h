@@ -35,6 +35,10 @@ class WmicStreams {
   virtual void ChangeMessagesFollow() = 0;
   // Whether a console is there to ask /interactive:on's questions on.
   virtual bool CanAsk() = 0;
+  // /every:'s wait of `seconds` before the next run; false once the user has
+  // stopped the runs, with Ctrl+C or a key where there is a console. Streams
+  // that cannot wait stop them.
+  virtual bool WaitForNextRun(unsigned /*seconds*/) { return false; }
 };
 
 // The process's own standard output and error, each in the form its handle

@@ -93,6 +93,8 @@ enum class WmicFormat { Default, Table, List, Csv, Json };
 struct WmicVerbSwitches {
   WmicFormat format = WmicFormat::Default;  // /value is List, /all is Table
   bool noInteractive = false;
+  unsigned everySeconds = 0;  // /every:; 0 runs once
+  unsigned repeatCount = 0;   // /repeat:, with /every:; 0 runs until stopped
 };
 
 enum class WmicHelp { None, General, Alias, Verb };

@@ -1,9 +1,11 @@
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/output.h"
 #include "base/text_file.h"
 #include "base/wmic_output.h"
+#include "cli/console_stop.h"
 #include "cli/password_prompt.h"
 #include "cli/wmic/wmic_choices.h"
 #include "cli/wmic/wmic_main.h"
@@ -41,6 +43,23 @@ bool ReadPipedLine(HANDLE input, std::wstring& line) {
   MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), line.data(), size);
   return true;
 }
+
+// Whether a key was pressed on the console since the last look; what was
+// typed is taken out of the input, so that the shell does not run it.
+bool KeyPressed(HANDLE input) {
+  DWORD waiting = 0;
+  if (!GetNumberOfConsoleInputEvents(input, &waiting) || waiting == 0) return false;
+  std::vector<INPUT_RECORD> records(waiting);
+  DWORD read = 0;
+  if (!ReadConsoleInputW(input, records.data(), waiting, &read)) return false;
+  for (DWORD i = 0; i < read; ++i) {
+    if (records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.bKeyDown) return true;
+  }
+  return false;
+}
+
+// How often a wait looks for Ctrl+C between the console's own signals.
+constexpr DWORD kStopLookMs = 100;
 
 class StandardWmicStreams final : public WmicStreams {
  public:
@@ -80,6 +99,27 @@ class StandardWmicStreams final : public WmicStreams {
     return AskPasswordShowingStars(wmic_choices::kPasswordPromptText, password);
   }
 
+  bool WaitForNextRun(unsigned seconds) override {
+    // Ctrl+C from here on ends the runs at the next wait, after the run it
+    // came in has written all it read; a second one ends the process.
+    stop_.Arm();
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool console = input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
+    const ULONGLONG until = GetTickCount64() + ULONGLONG{seconds} * 1000;
+    for (;;) {
+      if (stop_.Requested()) return false;
+      const ULONGLONG now = GetTickCount64();
+      if (now >= until) return true;
+      const DWORD slice = static_cast<DWORD>(until - now < kStopLookMs ? until - now : kStopLookMs);
+      if (!console) {
+        Sleep(slice);
+        continue;
+      }
+      if (WaitForSingleObject(input, slice) == WAIT_OBJECT_0 && KeyPressed(input)) return false;
+    }
+  }
+
   bool ReadLine(std::wstring& line) override {
     line.clear();
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
@@ -92,6 +132,7 @@ class StandardWmicStreams final : public WmicStreams {
   std::unique_ptr<OutputSink> output_;
   std::unique_ptr<OutputSink> errors_ = std::make_unique<WmicOutputSink>(GetStdHandle(STD_ERROR_HANDLE));
   bool changes_ = false;
+  ConsoleStopRequest stop_;
 };
 
 }  // namespace

@@ -73,20 +73,26 @@ WmicProblem SetDestination(std::wstring_view value, bool append, WmicDestination
   return Fine();
 }
 
+// A time or a count: at least 1, in at most nine digits (any time a person
+// would wait, and no overflow).
+bool ReadCount(std::wstring_view value, unsigned& count) {
+  if (value.empty() || value.size() > 9) return false;
+  count = 0;
+  for (const wchar_t c : value) {
+    if (c < L'0' || c > L'9') return false;
+    count = count * 10 + static_cast<unsigned>(c - L'0');
+  }
+  return count != 0;
+}
+
 WmicProblem SetFailFast(std::wstring_view value, WmicGlobals& globals) {
   globals.failFastGiven = true;
   if (FindNamed(kOnOff, value, globals.failFast)) {
     globals.failFastMilliseconds = 0;
     return Fine();
   }
-  // At most nine digits: any time a person would wait, and no overflow.
-  if (value.empty() || value.size() > 9) return BadGlobal();
   unsigned milliseconds = 0;
-  for (const wchar_t c : value) {
-    if (c < L'0' || c > L'9') return BadGlobal();
-    milliseconds = milliseconds * 10 + static_cast<unsigned>(c - L'0');
-  }
-  if (milliseconds == 0) return BadGlobal();
+  if (!ReadCount(value, milliseconds)) return BadGlobal();
   globals.failFast = WmicOnOff::On;
   globals.failFastMilliseconds = milliseconds;
   return Fine();
@@ -155,6 +161,11 @@ const GlobalSwitch kGlobalSwitches[] = {
     {L"authority", [](std::wstring_view, WmicGlobals&) { return Refused(L"/authority: is not supported."); }},
 };
 
+// /every: and /repeat:.
+WmicProblem SetCount(std::wstring_view value, unsigned& field) {
+  return ReadCount(value, field) ? Fine() : MakeWmicProblem(WmicProblemKind::InvalidVerbSwitch);
+}
+
 struct VerbSwitch {
   std::wstring_view name;
   bool takesValue;
@@ -189,8 +200,8 @@ const VerbSwitch kVerbSwitches[] = {
      }},
     {L"format", true, SetFormat},
     {L"translate", true, [](std::wstring_view, WmicVerbSwitches&) { return Refused(L"/translate: is not supported."); }},
-    {L"every", true, [](std::wstring_view, WmicVerbSwitches&) { return Refused(L"/every: is not supported."); }},
-    {L"repeat", true, [](std::wstring_view, WmicVerbSwitches&) { return Refused(L"/repeat: is not supported."); }},
+    {L"every", true, [](std::wstring_view value, WmicVerbSwitches& s) { return SetCount(value, s.everySeconds); }},
+    {L"repeat", true, [](std::wstring_view value, WmicVerbSwitches& s) { return SetCount(value, s.repeatCount); }},
 };
 
 }  // namespace
