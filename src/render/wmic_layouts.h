@@ -69,6 +69,8 @@ struct WmicLayoutOptions {
   // change is to be made (its question without a line end; true for yes).
   std::wstring nameSpace;
   std::function<bool(const std::wstring& question)> ask;
+  // The "__" properties the get list names, which are columns in any case.
+  std::vector<std::wstring> systemNames = {};
 };
 
 std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out, OutputSink& errors,
