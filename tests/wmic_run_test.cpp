@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wbemcli.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -162,6 +163,19 @@ TEST(WmicRun, EachReadCommandLineBecomesItsQueryAndPrintsWmicsText) {
        L"\r\nNode,Manufacturer,Name\r\nPC7,Wine,BIOS 1\r\nPC7,Wine,Long BIOS 2\r\n", L"", 0},
       {L"os get Caption /FORMAT:CSV", OneOs, L"SELECT Caption FROM Win32_OperatingSystem", L"root\\cimv2",
        L"\r\nNode,BuildNumber,Caption\r\nHOST1,,Wine OS\r\n", L"", 0},
+      // System properties are columns when the get list names them, and
+      // only then.
+      {L"bios get Name,__SERVER", TwoBioses, L"SELECT Name,__SERVER FROM Win32_BIOS", L"root\\cimv2",
+       L"Manufacturer  Name         __SERVER  \r\nWine          BIOS 1       PC7       \r\n"
+       L"Wine          Long BIOS 2  PC7       \r\n\r\n",
+       L"", 0},
+      {L"os get __path,__CLASS /value", OneOs, L"SELECT __path,__CLASS FROM Win32_OperatingSystem", L"root\\cimv2",
+       L"\r\n\r\nBuildNumber=\r\nCaption=Wine OS\r\n__CLASS=Win32_OperatingSystem\r\n"
+       L"__PATH=\\\\PC7\\root\\cimv2:Win32_OperatingSystem=@\r\n\r\n\r\n\r\n",
+       L"", 0},
+      {L"bios get __CLASS /format:csv", TwoBioses, L"SELECT __CLASS FROM Win32_BIOS", L"root\\cimv2",
+       L"\r\nNode,Manufacturer,Name,__CLASS\r\nPC7,Wine,BIOS 1,Win32_BIOS\r\nPC7,Wine,Long BIOS 2,Win32_BIOS\r\n", L"",
+       0},
       {L"process where name=\"notepad.exe\" get ProcessId", TwoBioses,
        L"SELECT ProcessId FROM Win32_Process WHERE name=\"notepad.exe\"", L"root\\cimv2", biosTable, L"", 0},
       {L"process where \"commandline like '%uvicorn%'\" get Name", TwoBioses,
@@ -390,6 +404,18 @@ void NoneAnswers(FakeWmiAccess& wmi) {
   }
 }
 
+// This machine reached as localhost and another, as Windows answers them:
+// the class and every object of a SELECT * carry the machine's own name in
+// __SERVER; the objects of a query for some properties carry none.
+void LocalAndPcx(FakeWmiAccess& wmi, bool withClass) {
+  wmi.serverName = kThisMachine;
+  for (const wchar_t* machine : {L"localhost", L"pcx"}) {
+    FakeWmiAccess& each = wmi.Machine(machine);
+    if (withClass) each.AddClass(L"Win32_BIOS").Add(L"Name", NullValue());
+    each.AddResult(L"Win32_BIOS", L"\\\\X\\root\\cimv2:Win32_BIOS=@").Add(L"Name", StringValue(machine));
+  }
+}
+
 void NoneHasAny(FakeWmiAccess& wmi) {
   wmi.Machine(L"PC1");
   wmi.Machine(L"PC2");
@@ -444,6 +470,16 @@ TEST(WmicRun, NodesShareOneListingInTheirOrderAndEachFailureIsItsNodeBlock) {
       {L"/node:PC1,PC2 bios get Name /format:csv", NoneAnswers, L"\r\nNode,\r\n",
        L"Node - PC1\r\n" + denied + L"Node - PC2\r\n" + denied, static_cast<int>(E_ACCESSDENIED)},
       {L"/node:PC1,PC2 bios get Name", NoneHasAny, L"", L"No Instance(s) Available.\r\n", 0},
+      // CSV's node is each machine's own name, the name as given only
+      // where WMI says none.
+      {L"/node:localhost,pcx bios get Name /format:csv", [](FakeWmiAccess& wmi) { LocalAndPcx(wmi, true); },
+       L"\r\nNode,Name\r\nHOST1,localhost\r\nPCX,pcx\r\n", L"", 0},
+      {L"/node:localhost,pcx bios get * /format:csv", [](FakeWmiAccess& wmi) { LocalAndPcx(wmi, false); },
+       L"\r\nNode,Name\r\nHOST1,localhost\r\nPCX,pcx\r\n", L"", 0},
+      {L"/node:localhost,pcx bios get Name /format:csv", [](FakeWmiAccess& wmi) { LocalAndPcx(wmi, false); },
+       L"\r\nNode,Name\r\nlocalhost,localhost\r\npcx,pcx\r\n", L"", 0},
+      {L"/node:localhost,pcx bios get Name,__SERVER", [](FakeWmiAccess& wmi) { LocalAndPcx(wmi, true); },
+       L"Name       __SERVER  \r\nlocalhost            \r\npcx                  \r\n\r\n", L"", 0},
       {L"/node:PC1,PC2 bios list instance", ThreeMachines,
        L"\\\\PC1\\root\\cimv2:Win32_BIOS=@\r\n\\\\PC2\\root\\cimv2:Win32_BIOS=@\r\n", L"", 0},
       // Refused before any machine is asked.
@@ -1004,6 +1040,36 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
        L"Deleting instance " + kFirst + L"\r\nInstance deletion successful.\r\n", L"", 0, nullptr},
   };
   for (const ChangeCase& row : cases) ExpectChange(row);
+}
+
+// What a batch file reads of `for /f "tokens=2 delims==; " %%a in ('wmic
+// process call create ... ^| find "ProcessId"')`: the started process's id,
+// as Windows writes it in the out-parameters' text (Wine writes 0 there).
+TEST(WmicChange, ABatchFileReadsTheStartedProcesssIdFromTheOutParameters) {
+  for (const LONG id : {752L, static_cast<LONG>(3000000000UL)}) {
+    FakeWmiAccess wmi;
+    ProcessClass(wmi);
+    FakeMethod& create = wmi.AddMethod(L"Win32_Process", L"Create");
+    create.run = [id](const FakeObject&) {
+      FakeObject out = ReturnValue(0);
+      out.Add(L"ProcessId", IntegerValue(VT_I4, id), CIM_UINT32);
+      return std::optional<FakeObject>(out);
+    };
+    TestStreams streams;
+    ASSERT_EQ(RunWmicMain(L"wmic process call create \"cmd.exe /c exit 0\"", wmi, streams, kThisMachine), 0);
+    std::vector<std::wstring> read;
+    const std::wstring& text = streams.out.Text();
+    for (size_t start = 0; start < text.size();) {
+      const size_t end = std::min(text.find(L"\r\n", start), text.size());
+      const std::wstring line = text.substr(start, end - start);
+      start = end + 2;
+      if (line.find(L"ProcessId") == std::wstring::npos) continue;
+      const size_t first = line.find_first_of(L"=; ");
+      const size_t second = line.find_first_not_of(L"=; ", first);
+      read.push_back(line.substr(second, line.find_first_of(L"=; ", second) - second));
+    }
+    EXPECT_EQ(read, std::vector<std::wstring>{std::to_wstring(static_cast<unsigned long>(id))}) << text;
+  }
 }
 
 // /interactive:on asks before each change; anything but Y or N asks again,

@@ -112,11 +112,23 @@ bool CallsTheClass(WmiAccess& wmi, const RunSettings& settings, Layout& layout, 
   return names.empty() || CimTypeQualifier(wmi, classObject, names.front()).empty();
 }
 
-// A selected name the class does not have is the query WMI would refuse as
-// invalid; a class that cannot be read is left to the query to report.
-int RefuseUnknownNames(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services) {
+// What the query needs of the class first. A selected name the class does
+// not have is the query WMI would refuse as invalid. A layout that names each
+// object's machine gets the machine's own name, the class's __SERVER. A class
+// that cannot be read is left to the query to report.
+int ReadClassFirst(WmiAccess& wmi, const RunSettings& settings, Layout& layout, const WmiServices& services) {
+  const bool namesServer = layout.NamesObjectsByServer();
+  if (settings.selectedNames.empty() && !namesServer) return 0;
   WmiObject classObject;
   if (FAILED(wmi.GetClass(services, settings.argClassName.c_str(), classObject))) return 0;
+  if (namesServer) {
+    Variant server;
+    if (SUCCEEDED(wmi.Get(classObject, L"__SERVER", server, nullptr)) && server.type() == VT_BSTR &&
+        server.get().bstrVal != nullptr) {
+      layout.MachineServer(server.get().bstrVal);
+    }
+  }
+  if (settings.selectedNames.empty()) return 0;
   SafeArray list;
   std::vector<std::wstring> names;
   HRESULT hr = wmi.GetNames(classObject, 0, list);
@@ -161,7 +173,7 @@ int QueryWithComStarted(WmiAccess& wmi, const RunSettings& settings, Layout& lay
       RefuseStaticMethodOfQuery(wmi, settings, layout, services) != 0) {
     return 1;
   }
-  if (!settings.selectedNames.empty() && RefuseUnknownNames(wmi, settings, layout, services) != 0) return 1;
+  if (ReadClassFirst(wmi, settings, layout, services) != 0) return 1;
   WmiEnumerator results;
   hr = wmi.ExecQuery(services, kQueryLanguage, query, kQueryFlags, results);
   if (FAILED(hr)) return ReportFailure(layout, L"ERROR: Failed to execute query. Error code = 0x%x\r\n", hr);

@@ -72,6 +72,13 @@ class Layout {
   // What /describe read of a class, as one object of the run.
   virtual void Schema(const ClassSchema& schema) = 0;
 
+  // Whether the layout names each object's machine by its __SERVER. A query
+  // for some of a class's properties gives objects whose __SERVER is NULL,
+  // so the run reads the machine's own name from the class first and hands
+  // it to MachineServer, for the objects that do not carry one.
+  virtual bool NamesObjectsByServer() const { return false; }
+  virtual void MachineServer(std::wstring_view /*server*/) {}
+
   // A change about to go to WMI, and one WMI has taken: CALL's ExecMethod,
   // SET's and CREATE's PutInstance, DELETE's DeleteInstance. `object` is the
   // result changed, or null for the class. A layout that asks first may

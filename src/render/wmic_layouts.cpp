@@ -108,7 +108,7 @@ class WmicLayoutBase : public WmicLayout {
     if (system && SameName(name, kServerProperty) && value.vt == VT_BSTR && value.bstrVal != nullptr) {
       server_ = value.bstrVal;
     }
-    if (system && !options_.systemProperties) return {};
+    if (system && !options_.systemProperties && !Asked(name)) return {};
     text_.clear();
     const HRESULT hr = AppendWmicValueText(wmi, value, cimType, style_, text_);
     if (FAILED(hr)) return {hr, kArrayReadFailed};
@@ -149,6 +149,8 @@ class WmicLayoutBase : public WmicLayout {
   void NoOutputParameters() override {}
   bool OutputLost(bool flush) override { return flush ? !out_.Flush() : out_.Failed(); }
 
+  void MachineServer(std::wstring_view server) override { machineServer_.assign(server); }
+
  protected:
   virtual void StartObject() = 0;
   virtual void Cell(const wchar_t* name, const std::wstring& text) = 0;
@@ -168,6 +170,20 @@ class WmicLayoutBase : public WmicLayout {
     if (!failed_) WriteWmicNoInstances(errors_);
   }
 
+  bool Asked(const wchar_t* name) const {
+    for (const std::wstring& asked : options_.systemNames) {
+      if (SameName(asked.c_str(), name)) return true;
+    }
+    return false;
+  }
+
+  // The object's machine: its own __SERVER, else the machine's as the class
+  // gave it, else the name as given.
+  const std::wstring& ObjectServer() const {
+    if (!server_.empty()) return server_;
+    return machineServer_.empty() ? options_.node : machineServer_;
+  }
+
   OutputSink& out_;
   OutputSink& errors_;
   const WmicLayoutOptions options_;
@@ -177,6 +193,7 @@ class WmicLayoutBase : public WmicLayout {
 
  private:
   HRESULT firstFailure_ = S_OK;
+  std::wstring machineServer_;
   std::wstring text_;
 };
 
@@ -298,6 +315,8 @@ class CsvLayout final : public SortedObjectLayout {
   CsvLayout(OutputSink& out, OutputSink& errors, WmicLayoutOptions options)
       : SortedObjectLayout(out, errors, std::move(options), WmicValueStyle::kCsv) {}
 
+  bool NamesObjectsByServer() const override { return true; }
+
   // The header comes from the first object; the output carries it once,
   // whatever the number of machines.
   void EndObject() override {
@@ -307,7 +326,7 @@ class CsvLayout final : public SortedObjectLayout {
       for (const auto& field : fields_) header += L',' + field.first;
       out_.WriteHeader(header + L"\r\n");
     }
-    std::wstring line = server_.empty() ? options_.node : server_;
+    std::wstring line = ObjectServer();
     for (const auto& field : fields_) line += L',' + field.second;
     out_.Write(line + L"\r\n");
     ++objects_;
@@ -488,12 +507,13 @@ class RecordingLayout final : private RecordedMessages, public WmicLayoutBase {
   void StartObject() override { object_ = {}; }
   void Cell(const wchar_t* name, const std::wstring& text) override { object_.cells.emplace_back(name, text); }
   void EndObject() override {
-    object_.server = server_.empty() ? options_.node : server_;
+    object_.server = ObjectServer();
     record_.objects.push_back(std::move(object_));
     object_ = {};
   }
   // The run as a whole finishes, once every machine is replayed into it.
   void Finish() override {}
+  bool NamesObjectsByServer() const override { return style_ == WmicValueStyle::kCsv; }
 
  private:
   void MarkFailed(HRESULT hr) override {

@@ -77,6 +77,8 @@ struct WmicLayoutOptions {
   // A layout that ends with its machine keeps its first failure here too,
   // as FirstFailure says it, once it fails.
   HRESULT* firstFailure = nullptr;
+  // The "__" properties the get list names, which are columns in any case.
+  std::vector<std::wstring> systemNames = {};
 };
 
 std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out, OutputSink& errors,

@@ -200,6 +200,7 @@ FakeProperty* FakeObject::Find(const std::wstring& name) {
 struct FakeWmiAccess::Node {
   FakeObject object;   // objects and class definitions
   size_t position = 0; // enumerators
+  bool allProperties = false;  // enumerators: a SELECT *
   void* identity = nullptr;  // enumerators: the blanket's identity
   bool events = false;       // an event query's enumerator
   ULONGLONG startedAt = 0;   // events: when the query was made
@@ -262,6 +263,11 @@ FakeWmiAccess& FakeWmiAccess::Machine(const std::wstring& name) {
     machine->parent_ = this;
     machine->keepLog = keepLog;
     machine->exactIntegerTypes = exactIntegerTypes;
+    if (!serverName.empty()) {
+      const bool local = name == L"." || _wcsicmp(name.c_str(), L"localhost") == 0;
+      machine->serverName = local ? serverName : name;
+      CharUpperBuffW(machine->serverName.data(), static_cast<DWORD>(machine->serverName.size()));
+    }
     machine->results_ = results_;
     machine->events_ = events_;
     machine->eventsEnd_ = eventsEnd_;
@@ -467,7 +473,11 @@ HRESULT FakeWmiAccess::ExecQuery(const WmiServices& services, const wchar_t* lan
   if (ShouldFail(WmiOp::ExecQuery, hr)) return hr;
   NodeOf(services.get());
   executedQuery = query;
-  results = Hand<WmiEnumerator>(std::make_unique<Node>());
+  auto node = std::make_unique<Node>();
+  const std::wstring text(query);
+  const size_t first = text.find_first_not_of(L" \t", text.find_first_of(L" \t"));
+  node->allProperties = first != std::wstring::npos && text[first] == L'*';
+  results = Hand<WmiEnumerator>(std::move(node));
   return S_OK;
 }
 
@@ -537,6 +547,9 @@ HRESULT FakeWmiAccess::Next(const WmiEnumerator& results, WmiObject& object, ULO
   auto node = std::make_unique<Node>();
   node->object = generate_ ? generate_(enumerator.position) : results_[enumerator.position];
   ++enumerator.position;
+  if (!serverName.empty() && node->object.Find(L"__SERVER") == nullptr) {
+    node->object.Add(L"__SERVER", enumerator.allProperties ? StringValue(serverName) : NullValue());
+  }
   object = Hand<WmiObject>(std::move(node));
   returned = 1;
   return S_OK;
@@ -632,6 +645,9 @@ HRESULT FakeWmiAccess::GetClass(const WmiServices& services, const wchar_t* clas
     if (!known) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
     node->object.className = className;
   }
+  if (!serverName.empty() && node->object.Find(L"__SERVER") == nullptr) {
+    node->object.Add(L"__SERVER", StringValue(serverName));
+  }
   classObject = Hand<WmiObject>(std::move(node));
   return S_OK;
 }
@@ -724,8 +740,9 @@ std::wstring MofString(const wchar_t* text, size_t length) {
 
 void AppendMofObject(const FakeObject& object, const std::wstring& indent, std::wstring& text);
 
-// One element of a value, by its VARIANT type.
-std::wstring MofScalar(const VARIANT& value, const std::wstring& indent) {
+// One element of a value, by its VARIANT type; a uint32 travels in a VT_I4's
+// bits, and is written as the unsigned number it is.
+std::wstring MofScalar(const VARIANT& value, CIMTYPE cimType, const std::wstring& indent) {
   switch (value.vt) {
     case VT_BSTR: return MofString(value.bstrVal, SysStringLen(value.bstrVal));
     case VT_BOOL: return value.boolVal ? L"TRUE" : L"FALSE";
@@ -733,7 +750,9 @@ std::wstring MofScalar(const VARIANT& value, const std::wstring& indent) {
     case VT_UI1: return std::to_wstring(value.bVal);
     case VT_I2: return std::to_wstring(value.iVal);
     case VT_UI2: return std::to_wstring(value.uiVal);
-    case VT_I4: return std::to_wstring(value.lVal);
+    case VT_I4:
+      if (cimType == CIM_UINT32) return std::to_wstring(static_cast<ULONG>(value.lVal));
+      return std::to_wstring(value.lVal);
     case VT_UI4: return std::to_wstring(value.ulVal);
     case VT_I8: return std::to_wstring(value.llVal);
     case VT_UI8: return std::to_wstring(value.ullVal);
@@ -750,8 +769,9 @@ std::wstring MofScalar(const VARIANT& value, const std::wstring& indent) {
   }
 }
 
-std::wstring MofValue(const VARIANT& value, const std::wstring& indent) {
-  if (!(value.vt & VT_ARRAY)) return MofScalar(value, indent);
+std::wstring MofValue(const VARIANT& value, CIMTYPE cimType, const std::wstring& indent) {
+  cimType &= ~CIM_FLAG_ARRAY;
+  if (!(value.vt & VT_ARRAY)) return MofScalar(value, cimType, indent);
   SAFEARRAY* array = value.parray;
   LONG lower = 0;
   LONG upper = -1;
@@ -770,7 +790,7 @@ std::wstring MofValue(const VARIANT& value, const std::wstring& indent) {
       SafeArrayGetElement(array, &i, &element.llVal);
     }
     if (i > lower) text += L", ";
-    text += MofScalar(element, indent);
+    text += MofScalar(element, cimType, indent);
     VariantClear(&element);
   }
   return text + L"}";
@@ -788,7 +808,7 @@ void AppendMofObject(const FakeObject& object, const std::wstring& indent, std::
   });
   text += L"\ninstance of " + object.className + L"\n" + indent.substr(1) + L"{\n";
   for (const FakeProperty* property : shown) {
-    text += indent + property->name + L" = " + MofValue(property->value.get(), indent) + L";\n";
+    text += indent + property->name + L" = " + MofValue(property->value.get(), property->cimType, indent) + L";\n";
   }
   text += indent.substr(1) + L"}";
 }

@@ -146,6 +146,13 @@ class FakeWmiAccess final : public WmiAccess {
   // exactly (uint32 as VT_UI4), as Wine's method parameters do; otherwise
   // it converts what it is given, as Windows does.
   bool exactIntegerTypes = false;
+  // The machine's NetBIOS name, upper case, which WMI gives as __SERVER: on
+  // the class GetClass hands out, and on each result of a SELECT * that was
+  // not given one of its own. A query for some properties gives __SERVER
+  // NULL, as WMI does where they leave out the keys (Wine even where not).
+  // A machine of a run takes the name it was reached by in upper case, or
+  // for "localhost" and "." this one's. Empty: no __SERVER is added.
+  std::wstring serverName;
   std::wstring connectedNamespace;
   std::wstring executedQuery;
   // The arguments of the latest call of each, as the program passed them.

@@ -69,6 +69,16 @@ constexpr unsigned long kAuthenticationLevels[] = {
     RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_AUTHN_LEVEL_NONE,          RPC_C_AUTHN_LEVEL_CONNECT,    RPC_C_AUTHN_LEVEL_CALL,
     RPC_C_AUTHN_LEVEL_PKT,     RPC_C_AUTHN_LEVEL_PKT_INTEGRITY, RPC_C_AUTHN_LEVEL_PKT_PRIVACY};
 
+// The system properties the get list names: columns like any other.
+std::vector<std::wstring> AskedSystemNames(const WmicRequest& request) {
+  std::vector<std::wstring> names;
+  if (request.verb != WmicVerb::Get) return names;
+  for (const std::wstring& name : request.properties) {
+    if (name.rfind(L"__", 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
 // The run Tollix's own grammar would make of the same request, so that the
 // one query loop and machine run serve both.
 RunSettings ReadSettings(const WmicRequest& request, WmicLayoutKind kind) {
@@ -77,11 +87,12 @@ RunSettings ReadSettings(const WmicRequest& request, WmicLayoutKind kind) {
   settings.argWQL = WmicQueryText(request);
   settings.argFUNC = Operation::GET;
   settings.formatJson = request.switches.format == WmicFormat::Json && kind != WmicLayoutKind::kInstance ? 1 : 0;
-  // CSV names each row's machine by its __SERVER, and an instance by its
-  // __PATH: system properties, which only come with them. The layouts leave
-  // the others out.
-  settings.showAllProperties =
-      !settings.formatJson && (kind == WmicLayoutKind::kCsv || kind == WmicLayoutKind::kInstance) ? 1 : 0;
+  // CSV names each row's machine by its __SERVER, an instance by its
+  // __PATH, and a get list may name system properties: they only come with
+  // all of them. The layouts leave out those not asked for.
+  const bool systemNeeded = kind == WmicLayoutKind::kCsv || kind == WmicLayoutKind::kInstance ||
+                            !AskedSystemNames(request).empty();
+  settings.showAllProperties = !settings.formatJson && systemNeeded ? 1 : 0;
   settings.debugDisplay = request.globals.trace == WmicOnOff::On ? 1 : 0;
   const WmicGlobals& globals = request.globals;
   if (globals.failFastGiven && globals.failFast == WmicOnOff::On) {
@@ -195,9 +206,10 @@ bool ReadWmicNodes(const WmicRequest& request, WmicStreams& streams, std::vector
   return false;
 }
 
-WmicLayoutOptions OptionsFor(const std::wstring& node) {
+WmicLayoutOptions OptionsFor(const std::wstring& node, const WmicRequest& request) {
   WmicLayoutOptions options;
   options.node = node;
+  options.systemNames = AskedSystemNames(request);
   return options;
 }
 
@@ -205,17 +217,21 @@ WmicLayoutOptions OptionsFor(const std::wstring& node) {
 // puts out in the order of the machines once all are done.
 class WmicRecorders final : public MachineLayouts {
  public:
-  WmicRecorders(WmicLayoutKind kind, std::vector<WmicMachineRecord>& records) : kind_(kind), records_(records) {}
+  WmicRecorders(WmicLayoutKind kind, const WmicLayoutOptions& options, std::vector<WmicMachineRecord>& records)
+      : kind_(kind), options_(options), records_(records) {}
 
   std::unique_ptr<Layout> Open(const RunSettings&, OutputSink& block, const std::wstring& name,
                                size_t position) const override {
-    return MakeWmicRecorder(kind_, block, records_[position], OptionsFor(name));
+    WmicLayoutOptions options = options_;
+    options.node = name;
+    return MakeWmicRecorder(kind_, block, records_[position], std::move(options));
   }
   // A node block names the machine.
   bool NamesFailures() const override { return false; }
 
  private:
   const WmicLayoutKind kind_;
+  const WmicLayoutOptions& options_;
   std::vector<WmicMachineRecord>& records_;
 };
 
@@ -371,7 +387,7 @@ int RunChange(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, 
   const int prepared = PrepareRun(request, streams, settings, nodes, file);
   if (prepared != kGoOn) return prepared;
   OutputSink& out = file ? *file : streams.Output(false);
-  WmicLayoutOptions options = OptionsFor(thisMachine);
+  WmicLayoutOptions options = OptionsFor(thisMachine, request);
   options.nameSpace = PrintedNamespace(request);
   if (Asks(request)) options.ask = [&streams](const std::wstring& question) { return AskOnConsole(streams, question); };
   const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(WmicLayoutKind::kChange, out, streams.Errors(), options);
@@ -400,7 +416,8 @@ int ReadOnce(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, c
                  : WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
     return EndRun(out, streams, failed, S_OK);
   }
-  const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), OptionsFor(thisMachine));
+  const WmicLayoutOptions options = OptionsFor(thisMachine, request);
+  const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), options);
   if (ReadsAliasTable(request)) {
     WmicMachineRecord record;
     if (AliasTableRecord(request, thisMachine, record)) {
@@ -411,7 +428,7 @@ int ReadOnce(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, c
     }
   } else if (settings.nodeGiven) {
     std::vector<WmicMachineRecord> records(nodes.size());
-    failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {}, WmicRecorders(kind, records));
+    failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {}, WmicRecorders(kind, options, records));
     for (WmicMachineRecord& record : records) {
       layout->Replay(record);
       // What is out is no longer needed.
@@ -449,7 +466,7 @@ int RunMethodHelp(const WmicRequest& request, WmiAccess& wmi, WmicStreams& strea
   settings.passwordGiven = 0;
   OutputSink& out = streams.Output(false);
   const std::unique_ptr<WmicLayout> layout =
-      MakeWmicLayout(WmicLayoutKind::kMethods, out, streams.Errors(), OptionsFor(thisMachine));
+      MakeWmicLayout(WmicLayoutKind::kMethods, out, streams.Errors(), OptionsFor(thisMachine, request));
   const int failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
   layout->Finish();
   return EndRun(out, streams, failed);
