@@ -1168,7 +1168,7 @@ TEST(WmicRun, CallHelpListsTheMethodsAndTheirParameters) {
       {L"/node:PC9 path win32_shadowcopy call /?", ShadowCopyClass, shadowCopy, L"", 0,
        [](FakeWmiAccess& wmi) { EXPECT_EQ(wmi.connectedNamespace, L"root\\cimv2"); }},
       {L"path Win32_Nonesuch call /?", ShadowCopyClass, L"", L"Node - HOST1\r\nERROR:\r\nDescription = Not found\r\n",
-       1, nullptr},
+       static_cast<int>(WBEM_E_NOT_FOUND), nullptr},
   };
   for (const ChangeCase& row : cases) {
     SCOPED_TRACE(row.arguments);

@@ -469,7 +469,7 @@ int RunMethodHelp(const WmicRequest& request, WmiAccess& wmi, WmicStreams& strea
       MakeWmicLayout(WmicLayoutKind::kMethods, out, streams.Errors(), OptionsFor(thisMachine, request));
   const int failed = WmiQuery(wmi, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
   layout->Finish();
-  return EndRun(out, streams, failed);
+  return EndRun(out, streams, failed, layout->FirstFailure());
 }
 
 int RunRequest(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, const std::wstring& thisMachine) {
