@@ -336,15 +336,13 @@ class Parser {
     const std::wstring_view name = std::wstring_view(word.raw).substr(0, paren);
     if (!IsPlainName(name)) return false;
     request_.method.assign(name);
-    {
-      WmicWord rest;
-      rest.raw = word.raw.substr(paren);
-      rest.text = UnquotedText(rest.raw);
-      rest.begin = word.begin + paren;
-      rest.end = word.end;
-      rest.quoted = word.quoted;
-      glued.push_back(std::move(rest));
-    }
+    WmicWord rest;
+    rest.raw = word.raw.substr(paren);
+    rest.text = UnquotedText(rest.raw);
+    rest.begin = word.begin + paren;
+    rest.end = word.end;
+    rest.quoted = word.quoted;
+    glued.push_back(std::move(rest));
     return true;
   }
 
