@@ -64,7 +64,8 @@ class WmicLayout : public Layout {
 
 struct WmicLayoutOptions {
   // The machine as given, or this machine's name: named by the node block,
-  // and CSV's Node field for an object that does not say its __SERVER.
+  // and CSV's Node field where neither the object's __SERVER nor the
+  // class's names the machine.
   std::wstring node;
   // Whether "__" properties are columns (the system properties of a list
   // system); __SERVER always names the CSV node, and is a column only then.

@@ -428,7 +428,8 @@ int ReadOnce(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, c
     }
   } else if (settings.nodeGiven) {
     std::vector<WmicMachineRecord> records(nodes.size());
-    failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {}, WmicRecorders(kind, options, records));
+    failed = RunOnMachines(wmi, settings, nodes, out, *layout, kHeldOutputBudget, {},
+                           WmicRecorders(kind, options, records));
     for (WmicMachineRecord& record : records) {
       layout->Replay(record);
       // What is out is no longer needed.
