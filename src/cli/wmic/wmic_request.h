@@ -85,7 +85,7 @@ struct WmicValue {
   bool quoted = false;
 };
 
-enum class WmicFormat { Default, Table, List, Csv, Json };
+enum class WmicFormat { Default, Table, List, Csv, RawXml, Xml, Json };
 
 struct WmicVerbSwitches {
   WmicFormat format = WmicFormat::Default;  // /value is List, /all is Table
