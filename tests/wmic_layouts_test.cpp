@@ -167,7 +167,7 @@ TEST(WmicLayouts, TheCapturedBytesOfEachLayout) {
       // Every character outside printable ASCII as a reference: the pipe's
       // code page cannot garble it, nor a parser that takes the bytes as
       // UTF-8. A control character XML cannot hold at all is U+FFFD.
-      {"getNics: nicconfig get ... /format:rawxml, a NULL, arrays, a reference, escapes", WmicLayoutKind::kXml,
+      {"getNics: nicconfig get ... /format:rawxml, a NULL, arrays, a reference, escapes, an inherited property", WmicLayoutKind::kXml,
        [](FakeWmiAccess& wmi) {
          Add(wmi, L"Win32_NetworkAdapterConfiguration")
              .Add(L"MACAddress", NullValue())
@@ -176,13 +176,13 @@ TEST(WmicLayouts, TheCapturedBytesOfEachLayout) {
              .Add(L"Index", IntegerValue(VT_I4, -1), CIM_UINT32)
              .Add(L"DHCPEnabled", BoolValue(true), CIM_BOOLEAN)
              .Add(L"Description", StringValue(L"A&B <\"x\"> 'y'\t\r\n\x01\u00e9\U0001F600"))
-             .Origin(L"Description", L"CIM_Setting", true)
+             .Origin(L"Description", L"CIM_Setting")
              .Add(L"Setting", StringValue(L"\\\\PC1\\root\\cimv2:Win32_Thing.Id=\"1\""), CIM_REFERENCE);
        },
        "<COMMAND><RESULTS NODE=\"PC1\"><CIM><INSTANCE CLASSNAME=\"Win32_NetworkAdapterConfiguration\">"
        "<PROPERTY.ARRAY NAME=\"DefaultIPGateway\" CLASSORIGIN=\"Win32_NetworkAdapterConfiguration\" TYPE=\"string\">"
        "</PROPERTY.ARRAY>"
-       "<PROPERTY NAME=\"Description\" CLASSORIGIN=\"CIM_Setting\" PROPAGATED=\"true\" TYPE=\"string\"><VALUE>"
+       "<PROPERTY NAME=\"Description\" CLASSORIGIN=\"CIM_Setting\" TYPE=\"string\"><VALUE>"
        "A&amp;B &lt;&quot;x&quot;&gt; &apos;y&apos;&#9;&#13;&#10;&#65533;&#233;&#128512;</VALUE></PROPERTY>"
        "<PROPERTY NAME=\"DHCPEnabled\" CLASSORIGIN=\"Win32_NetworkAdapterConfiguration\" TYPE=\"boolean\">"
        "<VALUE>TRUE</VALUE></PROPERTY>"
@@ -306,10 +306,10 @@ TEST(WmicLayouts, FailuresAndNothingFound) {
       {"midway", WmicLayoutKind::kXml, 3, WmiOp::Get, 6, kInvalidClass, kFirstOfThree,
        L"Node - PC1\r\nERROR:\r\nDescription = Invalid class\r\n"},
       // Where a property comes from is left out where WMI cannot say, as
-      // Wine's cannot; nothing fails for it.
-      {"no origin for the second", WmicLayoutKind::kXml, 2, WmiOp::PropertyOrigin, 2, E_NOTIMPL,
+      // Wine's cannot; nothing fails for it, and it is asked once a class.
+      {"no origin", WmicLayoutKind::kXml, 2, WmiOp::PropertyOrigin, 1, E_NOTIMPL,
        L"<COMMAND><RESULTS NODE=\"PC1\"><CIM><INSTANCE CLASSNAME=\"Win32_Thing\"><PROPERTY NAME=\"A\" "
-       L"CLASSORIGIN=\"Win32_Thing\" TYPE=\"string\"><VALUE>a0</VALUE></PROPERTY></INSTANCE><INSTANCE "
+       L"TYPE=\"string\"><VALUE>a0</VALUE></PROPERTY></INSTANCE><INSTANCE "
        L"CLASSNAME=\"Win32_Thing\"><PROPERTY NAME=\"A\" TYPE=\"string\"><VALUE>a1</VALUE></PROPERTY></INSTANCE></CIM>"
        L"</RESULTS></COMMAND>\r\n",
        L""},

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 #include <map>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -116,6 +118,7 @@ class WmicLayoutBase : public WmicLayout {
 
   void BeginObject() override {
     server_.clear();
+    class_.clear();
     StartObject();
   }
 
@@ -165,20 +168,15 @@ class WmicLayoutBase : public WmicLayout {
     const bool text = value.vt == VT_BSTR && value.bstrVal != nullptr;
     if (system && SameName(name, kServerProperty) && text) server_ = value.bstrVal;
     if (system && style_ == WmicValueStyle::kXml && SameName(name, kClassProperty) && text) {
-      Cell(kClassProperty, value.bstrVal);
+      class_ = value.bstrVal;
+      Cell(kClassProperty, class_);
     }
     if (system && !options_.systemProperties) return {};
     text_.clear();
     HRESULT hr = S_OK;
     if (style_ == WmicValueStyle::kXml) {
-      // Where a property comes from is no part of its value: a WMI that
-      // cannot say (Wine's has no GetPropertyOrigin) leaves it out, and
-      // the value is still shown.
-      Bstr origin;
-      LONG flavor = 0;
-      const bool known = object != nullptr && SUCCEEDED(wmi.PropertyOrigin(*object, name, origin, flavor));
-      hr = AppendWmicXmlProperty(wmi, name, known ? origin.c_str() : nullptr,
-                                 known && (flavor & WBEM_FLAVOR_ORIGIN_PROPAGATED) != 0, value, cimType, text_);
+      const std::wstring* origin = object != nullptr ? OriginOf(wmi, *object, name) : nullptr;
+      hr = AppendWmicXmlProperty(wmi, name, origin != nullptr ? origin->c_str() : nullptr, value, cimType, text_);
     } else {
       hr = AppendWmicValueText(wmi, value, cimType, style_, text_);
     }
@@ -187,15 +185,35 @@ class WmicLayoutBase : public WmicLayout {
     return {};
   }
 
+  // The class that declares a property of an object of class_, asked of
+  // WMI once for each class and name. Where a property comes from is no
+  // part of its value: a WMI that cannot say (Wine's has no
+  // GetPropertyOrigin) leaves it out, and the value is still shown.
+  const std::wstring* OriginOf(WmiAccess& wmi, const WmiObject& object, const wchar_t* name) {
+    // Before its class is known, an object's answer is its own.
+    key_.assign(class_).append(1, L'.').append(name);
+    auto found = class_.empty() ? origins_.end() : origins_.find(key_);
+    if (found == origins_.end()) {
+      Bstr origin;
+      const bool known = SUCCEEDED(wmi.PropertyOrigin(object, name, origin));
+      if (class_.empty()) origins_.erase(key_);
+      found = origins_.emplace(key_, known ? std::optional<std::wstring>(origin.c_str()) : std::nullopt).first;
+    }
+    return found->second ? &*found->second : nullptr;
+  }
+
   OutputSink& out_;
   OutputSink& errors_;
   const WmicLayoutOptions options_;
   const WmicValueStyle style_;
   std::wstring server_;  // the object's __SERVER, when it came
+  std::wstring class_;   // the object's __CLASS, when it came
   bool failed_ = false;
 
  private:
   std::wstring text_;
+  std::wstring key_;
+  std::unordered_map<std::wstring, std::optional<std::wstring>> origins_;
 };
 
 // Every row is held as text until Finish, because a column is as wide as
@@ -379,16 +397,14 @@ class XmlLayout final : public SortedObjectLayout {
     ++objects_;
   }
 
-  // Each machine's objects in a RESULTS of its own.
+  // Each machine's objects in a RESULTS of its own, closed by the next
+  // machine's or by Finish.
   void Replay(const WmicMachineRecord& record) override {
     std::wstring text;
     CloseResults(text);
     Open(record.node.empty() ? options_.node : record.node, text);
     out_.Write(text);
     SortedObjectLayout::Replay(record);
-    text.clear();
-    CloseResults(text);
-    out_.Write(text);
   }
 
   void Finish() override {

@@ -134,9 +134,13 @@ void AppendXmlSingle(const VARIANT& value, CIMTYPE base, std::wstring& out) {
   out += L'<';
   out += tag;
   out += L'>';
-  std::wstring text;
-  AppendSingle(value, base, WmicValueStyle::kXml, false, text);
-  AppendXmlEscaped(text, out);
+  if (value.vt == VT_BSTR && value.bstrVal != nullptr) {
+    AppendXmlEscaped(value.bstrVal, out);
+  } else {
+    std::wstring text;
+    AppendSingle(value, base, WmicValueStyle::kXml, false, text);
+    AppendXmlEscaped(text, out);
+  }
   out += L"</";
   out += tag;
   out += L'>';
@@ -193,6 +197,17 @@ HRESULT AppendWmicValueText(WmiAccess& wmi, const VARIANT& value, CIMTYPE cimTyp
 void AppendXmlEscaped(std::wstring_view text, std::wstring& out) {
   constexpr unsigned long kReplacement = 0xFFFD;
   for (size_t i = 0; i < text.size(); ++i) {
+    // A run that needs nothing goes in whole.
+    size_t plain = i;
+    while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7F && text[plain] != L'&' &&
+           text[plain] != L'<' && text[plain] != L'>' && text[plain] != L'"' && text[plain] != L'\'') {
+      ++plain;
+    }
+    if (plain > i) {
+      out.append(text, i, plain - i);
+      i = plain;
+      if (i == text.size()) break;
+    }
     const wchar_t c = text[i];
     switch (c) {
       case L'&': out += L"&amp;"; continue;

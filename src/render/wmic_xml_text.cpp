@@ -20,15 +20,18 @@ const wchar_t* ElementName(CIMTYPE cimType) {
   return array ? L"PROPERTY.ARRAY" : L"PROPERTY";
 }
 
-void AppendOpening(const wchar_t* element, const wchar_t* name, const wchar_t* origin, bool propagated,
-                   CIMTYPE cimType, std::wstring& xml) {
+void AppendOpening(const wchar_t* element, const wchar_t* name, const wchar_t* origin, CIMTYPE cimType,
+                   std::wstring& xml) {
   xml += L'<';
   xml += element;
   AppendAttribute(L"NAME", name, xml);
   if (origin != nullptr) AppendAttribute(L"CLASSORIGIN", origin, xml);
-  if (propagated) xml += L" PROPAGATED=\"true\"";
   const CIMTYPE base = cimType & ~CIM_FLAG_ARRAY;
-  if (base != CIM_REFERENCE) AppendAttribute(L"TYPE", CimTypeText(base, {}), xml);
+  if (base != CIM_REFERENCE) {
+    xml += L" TYPE=\"";
+    xml += CimTypeName(base);
+    xml += L'"';
+  }
   xml += L'>';
 }
 
@@ -40,10 +43,10 @@ void AppendClosing(const wchar_t* element, std::wstring& xml) {
 
 }  // namespace
 
-HRESULT AppendWmicXmlProperty(WmiAccess& wmi, const wchar_t* name, const wchar_t* origin, bool propagated,
-                              const VARIANT& value, CIMTYPE cimType, std::wstring& xml) {
+HRESULT AppendWmicXmlProperty(WmiAccess& wmi, const wchar_t* name, const wchar_t* origin, const VARIANT& value,
+                              CIMTYPE cimType, std::wstring& xml) {
   const wchar_t* element = ElementName(cimType);
-  AppendOpening(element, name, origin, propagated, cimType, xml);
+  AppendOpening(element, name, origin, cimType, xml);
   const HRESULT hr = AppendWmicValueText(wmi, value, cimType, WmicValueStyle::kXml, xml);
   if (FAILED(hr)) return hr;
   AppendClosing(element, xml);
@@ -52,7 +55,7 @@ HRESULT AppendWmicXmlProperty(WmiAccess& wmi, const wchar_t* name, const wchar_t
 
 std::wstring WmicXmlStringProperty(const std::wstring& name, const std::wstring& origin, const std::wstring& value) {
   std::wstring xml;
-  AppendOpening(L"PROPERTY", name.c_str(), origin.c_str(), false, CIM_STRING, xml);
+  AppendOpening(L"PROPERTY", name.c_str(), origin.c_str(), CIM_STRING, xml);
   xml += L"<VALUE>";
   AppendXmlEscaped(value, xml);
   xml += L"</VALUE>";

@@ -13,11 +13,10 @@ class WmiAccess;
 
 // One property as WMI's XML encoder writes it inside an INSTANCE: PROPERTY,
 // PROPERTY.ARRAY or PROPERTY.REFERENCE, with NAME, CLASSORIGIN (left out when
-// `origin` is null), PROPAGATED="true" where the instance holds its class's
-// value, and TYPE; no VALUE for a NULL. A failing HRESULT means an array
-// could not be read, and `xml` must not be shown.
-HRESULT AppendWmicXmlProperty(WmiAccess& wmi, const wchar_t* name, const wchar_t* origin, bool propagated,
-                              const VARIANT& value, CIMTYPE cimType, std::wstring& xml);
+// `origin` is null) and TYPE; no VALUE for a NULL. A failing HRESULT means an
+// array could not be read, and `xml` must not be shown.
+HRESULT AppendWmicXmlProperty(WmiAccess& wmi, const wchar_t* name, const wchar_t* origin, const VARIANT& value,
+                              CIMTYPE cimType, std::wstring& xml);
 
 // A string property of that form, for objects that are text already.
 std::wstring WmicXmlStringProperty(const std::wstring& name, const std::wstring& origin, const std::wstring& value);

@@ -243,12 +243,8 @@ HRESULT ComWmiAccess::PropertyQualifier(const WmiObject& object, const wchar_t* 
   return qualifiers->Get(qualifier, 0, value.put(), nullptr);
 }
 
-HRESULT ComWmiAccess::PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className,
-                                     LONG& flavor) {
-  HRESULT hr = Raw(object)->GetPropertyOrigin(property, className.put());
-  if (FAILED(hr)) return hr;
-  Variant value;
-  return Raw(object)->Get(property, 0, value.put(), nullptr, &flavor);
+HRESULT ComWmiAccess::PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) {
+  return Raw(object)->GetPropertyOrigin(property, className.put());
 }
 
 HRESULT ComWmiAccess::BeginMethodEnumeration(const WmiObject& classObject, LONG flags) {

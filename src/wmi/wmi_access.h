@@ -128,11 +128,8 @@ class WmiAccess {
   virtual HRESULT PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
                                     Variant& value) = 0;
   // Where a property comes from: the class that declares it ("___SYSTEM" for
-  // a system property), and its flavor as Get gives it, which for an
-  // instance has WBEM_FLAVOR_ORIGIN_PROPAGATED when the instance holds its
-  // class's value rather than one of its own.
-  virtual HRESULT PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className,
-                                 LONG& flavor) = 0;
+  // a system property).
+  virtual HRESULT PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) = 0;
   // The methods of a class definition, one at a time, each with its input and
   // output signatures (either may come back empty, for a method without
   // such parameters). NextMethod answers WBEM_S_NO_MORE_DATA after the last.

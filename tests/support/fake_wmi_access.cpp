@@ -170,13 +170,13 @@ FakeObject& FakeObject::operator=(const FakeObject& other) {
   properties.clear();
   for (const FakeProperty& property : other.properties) {
     properties.push_back({property.name, Copy(property.value.get()), property.cimType, property.qualifiers,
-                          property.origin, property.propagated});
+                          property.origin});
   }
   return *this;
 }
 
 FakeObject& FakeObject::Add(const std::wstring& name, Variant value, CIMTYPE cimType) {
-  properties.push_back({name, std::move(value), cimType, {}, {}, false});
+  properties.push_back({name, std::move(value), cimType, {}, {}});
   return *this;
 }
 
@@ -187,11 +187,10 @@ FakeObject& FakeObject::Qualify(const std::wstring& property, const std::wstring
   return *this;
 }
 
-FakeObject& FakeObject::Origin(const std::wstring& property, const std::wstring& declaringClass, bool propagated) {
+FakeObject& FakeObject::Origin(const std::wstring& property, const std::wstring& declaringClass) {
   FakeProperty* found = Find(property);
   if (found == nullptr) std::abort();  // a test placing a property it never added
   found->origin = declaringClass;
-  found->propagated = propagated;
   return *this;
 }
 
@@ -884,8 +883,7 @@ HRESULT FakeWmiAccess::PropertyQualifier(const WmiObject& object, const wchar_t*
   return FindQualifier(found->qualifiers, qualifier, value);
 }
 
-HRESULT FakeWmiAccess::PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className,
-                                      LONG& flavor) {
+HRESULT FakeWmiAccess::PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) {
   const std::lock_guard<std::recursive_mutex> hold(mutex_);
   HRESULT hr = S_OK;
   if (ShouldFail(WmiOp::PropertyOrigin, hr)) return hr;
@@ -894,11 +892,9 @@ HRESULT FakeWmiAccess::PropertyOrigin(const WmiObject& object, const wchar_t* pr
   if (found == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
   if (found->name.rfind(L"__", 0) == 0) {
     className = Bstr(L"___SYSTEM");
-    flavor = WBEM_FLAVOR_ORIGIN_SYSTEM;
     return S_OK;
   }
   className = Bstr(found->origin.empty() ? owner.className.c_str() : found->origin.c_str());
-  flavor = found->propagated ? WBEM_FLAVOR_ORIGIN_PROPAGATED : WBEM_FLAVOR_ORIGIN_LOCAL;
   return S_OK;
 }
 

@@ -51,8 +51,7 @@ struct FakeProperty {
   Variant value;
   CIMTYPE cimType = CIM_STRING;
   std::vector<FakeQualifier> qualifiers;
-  std::wstring origin;      // the class that declares it; empty: the object's own
-  bool propagated = false;  // the instance holds its class's value
+  std::wstring origin;  // the class that declares it; empty: the object's own
 };
 
 // An instance, a class definition or a parameter object. Names starting with
@@ -70,7 +69,7 @@ struct FakeObject {
   // Gives the property added as `property` a qualifier.
   FakeObject& Qualify(const std::wstring& property, const std::wstring& qualifier, Variant value);
   // Gives the property added as `property` the class that declares it.
-  FakeObject& Origin(const std::wstring& property, const std::wstring& declaringClass, bool propagated = false);
+  FakeObject& Origin(const std::wstring& property, const std::wstring& declaringClass);
   const FakeProperty* Find(const std::wstring& name) const;
   FakeProperty* Find(const std::wstring& name);
   std::wstring className;
@@ -230,7 +229,7 @@ class FakeWmiAccess final : public WmiAccess {
   HRESULT PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
                             Variant& value) override;
   // A system property's origin is "___SYSTEM", as Windows gives it.
-  HRESULT PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className, LONG& flavor) override;
+  HRESULT PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) override;
   HRESULT BeginMethodEnumeration(const WmiObject& classObject, LONG flags) override;
   HRESULT NextMethod(const WmiObject& classObject, Bstr& name, WmiObject& inSignature,
                      WmiObject& outSignature) override;
