@@ -1404,14 +1404,10 @@ TEST(EndToEndWmic, RawXmlFromThePipeParsesBack) {
   ASSERT_GE(run.out.size(), 3u);
   EXPECT_EQ(run.out.substr(run.out.size() - 3), "\r\r\n");
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-  {
-    MsxmlReader document;
-    ASSERT_TRUE(document.LoadBytes(run.out)) << run.out;
-    const wchar_t* property = L"/COMMAND/RESULTS[1]/CIM/INSTANCE[@CLASSNAME='Win32_ComputerSystem'][1]/PROPERTY[1]";
-    EXPECT_EQ(document.Texts((std::wstring(property) + L"/@NAME").c_str()), std::vector<std::wstring>{L"Model"});
-    EXPECT_EQ(document.Texts((std::wstring(property) + L"/VALUE").c_str()),
-              std::vector<std::wstring>{std::wstring(model.begin(), model.end())});
-  }
+  const std::wstring property = L"/COMMAND/RESULTS[1]/CIM/INSTANCE[@CLASSNAME='Win32_ComputerSystem'][1]/PROPERTY[1]";
+  EXPECT_EQ(MsxmlTexts(run.out, (property + L"/@NAME").c_str()), std::vector<std::wstring>{L"Model"}) << run.out;
+  EXPECT_EQ(MsxmlTexts(run.out, (property + L"/VALUE").c_str()),
+            std::vector<std::wstring>{std::wstring(model.begin(), model.end())});
   CoUninitialize();
 }
 
