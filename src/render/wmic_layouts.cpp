@@ -375,7 +375,7 @@ class XmlLayout final : public SortedObjectLayout {
   }
 
   void Cell(const wchar_t* name, const std::wstring& text) override {
-    if (SameName(name, kClassProperty)) {
+    if (name[0] == L'_' && SameName(name, kClassProperty)) {
       className_ = text;
     } else {
       fields_.emplace_back(name, text);
