@@ -23,6 +23,10 @@
 //   objects-wmic    the objects in wmic's table, as a copy named wmic.exe
 //                   prints `path CLASS get *`: every row is held until the
 //                   end, for the column widths, and written by one Finish
+//   objects-wmic-csv, objects-wmic-xml
+//                   the same in wmic's /format:csv and /format:rawxml; the
+//                   run ends with the cost of the XML over the CSV, which is
+//                   to stay within 1.5 times
 // All but objects-file send the output into a counter (a FunctionSink), so
 // they measure producing the text, not writing it.
 #include <windows.h>
@@ -55,20 +59,23 @@ struct Case {
   const wchar_t* extraArgument;  // nullptr for none
   int valuesPerUnit;             // how many values one counted unit holds
   bool toFile;                   // written through standard output to a file, not counted in memory
-  bool wmicTable;                // wmic's table layout, not one of Tollix's own
+  bool wmic;                     // a layout of wmic's, not one of Tollix's own
+  WmicLayoutKind wmicKind;
 };
 
 const Case kCases[] = {
-    {L"objects-list", nullptr, 20, false, false},
-    {L"objects-csv", L"/format:csv", 20, false, false},
-    {L"objects-file", nullptr, 20, true, false},
-    {L"bytes", nullptr, 1, false, false},
-    {L"bytes-hexmatrix", L"/hexmatrix", 1, false, false},
-    {L"strings", nullptr, 1, false, false},
-    {L"objects-json", L"/format:json", 20, false, false},
-    {L"bytes-json", L"/format:json", 1, false, false},
-    {L"strings-json", L"/format:json", 1, false, false},
-    {L"objects-wmic", nullptr, 20, false, true},
+    {L"objects-list", nullptr, 20, false, false, WmicLayoutKind::kTable},
+    {L"objects-csv", L"/format:csv", 20, false, false, WmicLayoutKind::kTable},
+    {L"objects-file", nullptr, 20, true, false, WmicLayoutKind::kTable},
+    {L"bytes", nullptr, 1, false, false, WmicLayoutKind::kTable},
+    {L"bytes-hexmatrix", L"/hexmatrix", 1, false, false, WmicLayoutKind::kTable},
+    {L"strings", nullptr, 1, false, false, WmicLayoutKind::kTable},
+    {L"objects-json", L"/format:json", 20, false, false, WmicLayoutKind::kTable},
+    {L"bytes-json", L"/format:json", 1, false, false, WmicLayoutKind::kTable},
+    {L"strings-json", L"/format:json", 1, false, false, WmicLayoutKind::kTable},
+    {L"objects-wmic", nullptr, 20, false, true, WmicLayoutKind::kTable},
+    {L"objects-wmic-csv", nullptr, 20, false, true, WmicLayoutKind::kCsv},
+    {L"objects-wmic-xml", nullptr, 20, false, true, WmicLayoutKind::kXml},
 };
 
 const Case* FindCase(const wchar_t* name) {
@@ -175,17 +182,19 @@ double WalkSeconds(FakeWmiAccess& fake) {
   return Seconds() - start;
 }
 
-// wmic's table of the bench objects, through the query loop both grammars
-// share, with the settings a wmic-named run makes of `path bench get *`.
+// wmic's layout of the bench objects, through the query loop both grammars
+// share, with the settings a wmic-named run makes of `path bench get *`
+// (CSV and XML read the system properties too, for __SERVER and __CLASS).
 // wmic's messages are counted apart: the case fails if there are any.
-int RunWmicTable(FakeWmiAccess& fake, OutputSink& out) {
+int RunWmicLayout(FakeWmiAccess& fake, OutputSink& out, WmicLayoutKind kind) {
   RunSettings settings;
   settings.argNamespace = L"root\\cimv2";
   settings.argWQL = L"select * from bench";
   settings.argFUNC = Operation::GET;
+  settings.showAllProperties = kind == WmicLayoutKind::kTable ? 0 : 1;
   unsigned long long messageChars = 0;
   FunctionSink errors([&](std::wstring_view text) { messageChars += text.size(); });
-  const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(WmicLayoutKind::kTable, out, errors, {L"HOST", false, {}, {}});
+  const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, errors, {L"HOST", false, {}, {}});
   const int failed = WmiQuery(fake, settings, *layout, settings.argNamespace.c_str(), settings.argWQL.c_str());
   layout->Finish();
   out.Flush();
@@ -246,7 +255,7 @@ int RunChild(const Case& benchCase, size_t count) {
   // difference, errs on the high side).
   const SIZE_T before = MemoryNow().WorkingSetSize;
   const double start = Seconds();
-  const int exitCode = benchCase.wmicTable ? RunWmicTable(fake, *out)
+  const int exitCode = benchCase.wmic ? RunWmicLayout(fake, *out, benchCase.wmicKind)
                                            : RunMain(static_cast<int>(argv.size() - 1), argv.data(), fake, *out);
   out.reset();  // a file's last bytes are written here
   const double seconds = Seconds() - start;
@@ -393,6 +402,14 @@ int RunAll(const std::vector<size_t>& sizes, const std::vector<const Case*>& cas
     double firstTotal, lastTotal, firstOwn, lastOwn;
   };
   std::vector<Growth> growth;
+  // Cost per object of wmic's CSV and XML at each size (the whole run, and
+  // Tollix's own share), for their ratio.
+  struct Cost {
+    size_t count;
+    double total, own;
+  };
+  std::vector<Cost> csvCosts;
+  std::vector<Cost> xmlCosts;
   int failures = 0;
   for (const Case* benchCase : cases) {
     Growth g{benchCase, 0, 0, 0, 0};
@@ -412,6 +429,8 @@ int RunAll(const std::vector<size_t>& sizes, const std::vector<const Case*>& cas
       }
       g.lastTotal = total;
       g.lastOwn = own;
+      if (wcscmp(benchCase->name, L"objects-wmic-csv") == 0) csvCosts.push_back({count, total, own});
+      if (wcscmp(benchCase->name, L"objects-wmic-xml") == 0) xmlCosts.push_back({count, total, own});
       char output[32];
       snprintf(output, sizeof(output), "%llu %s", m.chars, benchCase->toFile ? "B" : "ch");
       printf("%-16ls %8zu %11.3f %9.3f %9.3f %13s %9.1f %9.1f %9.1f %4d\n", benchCase->name, count, total, wmi, own,
@@ -425,6 +444,14 @@ int RunAll(const std::vector<size_t>& sizes, const std::vector<const Case*>& cas
     printf("  %-16s %7s %7s\n", "case", "total", "Tollix");
     for (const Growth& g : growth) {
       printf("  %-16ls %7.2f %7.2f\n", g.benchCase->name, g.lastTotal / g.firstTotal, g.lastOwn / g.firstOwn);
+    }
+  }
+  for (const Cost& xml : xmlCosts) {
+    for (const Cost& csv : csvCosts) {
+      if (csv.count != xml.count || csv.total <= 0 || csv.own <= 0) continue;
+      printf("\nwmic /format:rawxml against /format:csv, %zu objects: %.2f times the cost of the run (at most 1.50);"
+             " Tollix's own share %.2f times\n",
+             xml.count, xml.total / csv.total, xml.own / csv.own);
     }
   }
   return failures == 0 ? 0 : 1;

@@ -10,7 +10,8 @@
 #     named wmic.exe, timed on wmic command lines, against Tollix.exe on the
 #     same queries, output to a file as a script would capture it.
 #  3. rendering cost per object and per array element, its growth from 10^4 to
-#     10^6, and peak memory (bench/render_bench.cpp, in-memory WMI).
+#     10^6, and peak memory (bench/render_bench.cpp, in-memory WMI); and the
+#     cost of wmic's /format:rawxml against its /format:csv (at most 1.5).
 #  4. many machines: under Wine, one run over MACHINES names in a file (the
 #     three names of this machine, repeated) with /throttle:1, against as many
 #     runs of Tollix from a shell loop; and with the in-memory WMI

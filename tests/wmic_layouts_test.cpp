@@ -13,6 +13,7 @@
 #include "render/wmic_errors.h"
 #include "render/wmic_layouts.h"
 #include "support/fake_wmi_access.h"
+#include "support/msxml_reader.h"
 #include "support/values.h"
 
 namespace {
@@ -158,6 +159,41 @@ TEST(WmicLayouts, TheCapturedBytesOfEachLayout) {
        "\r\r\nNode,Antecedent,Dependent\r\r\n"
        "DESKTOP-3LFFCTK,\"\\\\DESKTOP-3LFFCTK\\root\\cimv2:Win32_DiskDrive.DeviceID=\"\\\\.\\PHYSICALDRIVE0\",\","
        "\"\\\\DESKTOP-3LFFCTK\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #0\",\"\r\r\n"},
+      {"brigadier: computersystem get model /format:RAWXML", WmicLayoutKind::kXml,
+       [](FakeWmiAccess& wmi) { Add(wmi, L"Win32_ComputerSystem").Add(L"Model", StringValue(L"VMware7,1")); },
+       "<COMMAND><RESULTS NODE=\"PC1\"><CIM><INSTANCE CLASSNAME=\"Win32_ComputerSystem\"><PROPERTY NAME=\"Model\" "
+       "CLASSORIGIN=\"Win32_ComputerSystem\" TYPE=\"string\"><VALUE>VMware7,1</VALUE></PROPERTY></INSTANCE></CIM>"
+       "</RESULTS></COMMAND>\r\r\n"},
+      // Every character outside printable ASCII as a reference: the pipe's
+      // code page cannot garble it, nor a parser that takes the bytes as
+      // UTF-8. A control character XML cannot hold at all is U+FFFD.
+      {"getNics: nicconfig get ... /format:rawxml, a NULL, arrays, a reference, escapes, an inherited property", WmicLayoutKind::kXml,
+       [](FakeWmiAccess& wmi) {
+         Add(wmi, L"Win32_NetworkAdapterConfiguration")
+             .Add(L"MACAddress", NullValue())
+             .Add(L"IPAddress", StringArray({L"10.0.0.2", L"fe80::1"}), CIM_STRING | CIM_FLAG_ARRAY)
+             .Add(L"DefaultIPGateway", NullValue(), CIM_STRING | CIM_FLAG_ARRAY)
+             .Add(L"Index", IntegerValue(VT_I4, -1), CIM_UINT32)
+             .Add(L"DHCPEnabled", BoolValue(true), CIM_BOOLEAN)
+             .Add(L"Description", StringValue(L"A&B <\"x\"> 'y'\t\r\n\x01\u00e9\U0001F600"))
+             .Origin(L"Description", L"CIM_Setting")
+             .Add(L"Setting", StringValue(L"\\\\PC1\\root\\cimv2:Win32_Thing.Id=\"1\""), CIM_REFERENCE);
+       },
+       "<COMMAND><RESULTS NODE=\"PC1\"><CIM><INSTANCE CLASSNAME=\"Win32_NetworkAdapterConfiguration\">"
+       "<PROPERTY.ARRAY NAME=\"DefaultIPGateway\" CLASSORIGIN=\"Win32_NetworkAdapterConfiguration\" TYPE=\"string\">"
+       "</PROPERTY.ARRAY>"
+       "<PROPERTY NAME=\"Description\" CLASSORIGIN=\"CIM_Setting\" TYPE=\"string\"><VALUE>"
+       "A&amp;B &lt;&quot;x&quot;&gt; &apos;y&apos;&#9;&#13;&#10;&#65533;&#233;&#128512;</VALUE></PROPERTY>"
+       "<PROPERTY NAME=\"DHCPEnabled\" CLASSORIGIN=\"Win32_NetworkAdapterConfiguration\" TYPE=\"boolean\">"
+       "<VALUE>TRUE</VALUE></PROPERTY>"
+       "<PROPERTY NAME=\"Index\" CLASSORIGIN=\"Win32_NetworkAdapterConfiguration\" TYPE=\"uint32\">"
+       "<VALUE>4294967295</VALUE></PROPERTY>"
+       "<PROPERTY.ARRAY NAME=\"IPAddress\" CLASSORIGIN=\"Win32_NetworkAdapterConfiguration\" TYPE=\"string\">"
+       "<VALUE.ARRAY><VALUE>10.0.0.2</VALUE><VALUE>fe80::1</VALUE></VALUE.ARRAY></PROPERTY.ARRAY>"
+       "<PROPERTY NAME=\"MACAddress\" CLASSORIGIN=\"Win32_NetworkAdapterConfiguration\" TYPE=\"string\"></PROPERTY>"
+       "<PROPERTY.REFERENCE NAME=\"Setting\" CLASSORIGIN=\"Win32_NetworkAdapterConfiguration\"><VALUE.REFERENCE>"
+       "\\\\PC1\\root\\cimv2:Win32_Thing.Id=&quot;1&quot;</VALUE.REFERENCE></PROPERTY.REFERENCE>"
+       "</INSTANCE></CIM></RESULTS></COMMAND>\r\r\n"},
   };
   for (const Case& c : cases) {
     FakeWmiAccess wmi;
@@ -244,6 +280,9 @@ TEST(WmicLayouts, FailuresAndNothingFound) {
   constexpr HRESULT kInvalidQuery = static_cast<HRESULT>(WBEM_E_INVALID_QUERY);
   constexpr HRESULT kInvalidClass = static_cast<HRESULT>(WBEM_E_INVALID_CLASS);
   const wchar_t kQueryBlock[] = L"Node - PC1\r\nERROR:\r\nDescription = Invalid query\r\n";
+  const wchar_t kFirstOfThree[] =
+      L"<COMMAND><RESULTS NODE=\"PC1\"><CIM><INSTANCE CLASSNAME=\"Win32_Thing\"><PROPERTY NAME=\"A\" "
+      L"CLASSORIGIN=\"Win32_Thing\" TYPE=\"string\"><VALUE>a0</VALUE></PROPERTY></INSTANCE></CIM></RESULTS></COMMAND>\r\n";
   const Case cases[] = {
       {"nothing", WmicLayoutKind::kTable, 0, WmiOp::Count, 0, S_OK, L"", L"No Instance(s) Available.\r\n"},
       {"nothing", WmicLayoutKind::kValue, 0, WmiOp::Count, 0, S_OK, L"", L"No Instance(s) Available.\r\n"},
@@ -259,6 +298,21 @@ TEST(WmicLayouts, FailuresAndNothingFound) {
        L"Node - PC1\r\nERROR:\r\nDescription = Invalid class\r\n"},
       {"midway", WmicLayoutKind::kCsv, 3, WmiOp::Get, 6, kInvalidClass, L"\r\nNode,A\r\nPC1,a0\r\n",
        L"Node - PC1\r\nERROR:\r\nDescription = Invalid class\r\n"},
+      // The document stays whole: the root and the machine's RESULTS close.
+      {"nothing", WmicLayoutKind::kXml, 0, WmiOp::Count, 0, S_OK,
+       L"<COMMAND><RESULTS NODE=\"PC1\"></RESULTS></COMMAND>\r\n", L"No Instance(s) Available.\r\n"},
+      {"a bad query at the first Next", WmicLayoutKind::kXml, 2, WmiOp::Next, 1, kInvalidQuery,
+       L"<COMMAND><RESULTS NODE=\"PC1\"></RESULTS></COMMAND>\r\n", kQueryBlock},
+      {"midway", WmicLayoutKind::kXml, 3, WmiOp::Get, 6, kInvalidClass, kFirstOfThree,
+       L"Node - PC1\r\nERROR:\r\nDescription = Invalid class\r\n"},
+      // Where a property comes from is left out where WMI cannot say, as
+      // Wine's cannot; nothing fails for it, and it is asked once a class.
+      {"no origin", WmicLayoutKind::kXml, 2, WmiOp::PropertyOrigin, 1, E_NOTIMPL,
+       L"<COMMAND><RESULTS NODE=\"PC1\"><CIM><INSTANCE CLASSNAME=\"Win32_Thing\"><PROPERTY NAME=\"A\" "
+       L"TYPE=\"string\"><VALUE>a0</VALUE></PROPERTY></INSTANCE><INSTANCE "
+       L"CLASSNAME=\"Win32_Thing\"><PROPERTY NAME=\"A\" TYPE=\"string\"><VALUE>a1</VALUE></PROPERTY></INSTANCE></CIM>"
+       L"</RESULTS></COMMAND>\r\n",
+       L""},
   };
   for (const Case& c : cases) {
     FakeWmiAccess wmi;
@@ -293,6 +347,34 @@ TEST(WmicLayouts, ErrorDescriptions) {
     EXPECT_NE(text.back(), L'\n');
     EXPECT_EQ(text.find(L"Error code"), std::wstring::npos) << "the system knows this code";
   }
+}
+
+// The document read back by MSXML from a pipe's bytes, by the paths the
+// programs that parse wmic's XML take.
+TEST(WmicLayouts, TheXmlDocumentReadsBackThroughMsxml) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  const std::wstring odd = L"A&B <\"x\"> 'y'\t\r\n\u00e9\U0001F600";
+  FakeWmiAccess wmi;
+  Add(wmi, L"Win32_Process")
+      .Add(L"Caption", StringValue(odd))
+      .Add(L"ExecutablePath", NullValue())
+      .Add(L"ProcessId", IntegerValue(VT_I4, 4), CIM_UINT32)
+      .Add(L"Names", StringArray({L"a", L"<b>"}), CIM_STRING | CIM_FLAG_ARRAY);
+  Add(wmi, L"Win32_Process").Add(L"Caption", StringValue(L"second"));
+  const std::string bytes = PipeBytes(wmi, WmicLayoutKind::kXml);
+  const struct {
+    const wchar_t* path;
+    std::vector<std::wstring> texts;
+  } cases[] = {
+      {L"/COMMAND/RESULTS/@NODE", {L"PC1"}},
+      {L"/COMMAND/RESULTS/CIM/INSTANCE[@CLASSNAME='Win32_Process']/PROPERTY[@NAME='Caption']/VALUE", {odd, L"second"}},
+      {L"//INSTANCE[1]/*/@NAME", {L"Caption", L"ExecutablePath", L"Names", L"ProcessId"}},
+      {L"//INSTANCE[1]/PROPERTY[@NAME='ProcessId']/@TYPE", {L"uint32"}},
+      {L"//INSTANCE[1]/PROPERTY[@NAME='ExecutablePath']/*", {}},
+      {L"//INSTANCE[1]/PROPERTY.ARRAY[@NAME='Names']/VALUE.ARRAY/VALUE", {L"a", L"<b>"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MsxmlTexts(bytes, c.path), c.texts) << c.path;
+  CoUninitialize();
 }
 
 // Rows are held as text until the widths are known: every row of a large

@@ -196,6 +196,18 @@ TEST(WmicRun, EachReadCommandLineBecomesItsQueryAndPrintsWmicsText) {
       {L"nosuch get Name", Nothing, L"", L"", L"", L"nosuch - Alias not found.\r\n", kCannotRun},
       {L"bios get Name /format:htable", Nothing, L"", L"", L"", L"Invalid XSL format (or) file name.\r\n",
        kCannotRun},
+      {L"bios get Name /format:HFORM.xsl", Nothing, L"", L"", L"", L"Invalid XSL format (or) file name.\r\n",
+       kCannotRun},
+      // One document: a CIM only when something came.
+      {L"os get Caption /format:RAWXML", OneOs, L"SELECT Caption FROM Win32_OperatingSystem", L"root\\cimv2",
+       L"<COMMAND><RESULTS NODE=\"HOST1\"><CIM><INSTANCE CLASSNAME=\"Win32_OperatingSystem\">"
+       L"<PROPERTY NAME=\"BuildNumber\" CLASSORIGIN=\"Win32_OperatingSystem\" TYPE=\"string\"></PROPERTY>"
+       L"<PROPERTY NAME=\"Caption\" CLASSORIGIN=\"Win32_OperatingSystem\" TYPE=\"string\"><VALUE>Wine OS</VALUE>"
+       L"</PROPERTY></INSTANCE></CIM></RESULTS></COMMAND>\r\n",
+       L"", 0},
+      {L"path Win32_Thing get Caption /format:\"C:\\Windows\\System32\\wbem\\xml.xsl\"", Nothing,
+       L"SELECT Caption FROM Win32_Thing", L"root\\cimv2", L"<COMMAND><RESULTS NODE=\"HOST1\"></RESULTS></COMMAND>\r\n",
+       L"No Instance(s) Available.\r\n", 0},
       {L"/record:x.xml bios get Name", Nothing, L"", L"", L"", L"/record: is not supported.\r\n", kCannotRun},
       // /every: and /repeat: take a count of at least 1; /repeat: needs
       // /every:, and a change is never repeated.
@@ -464,6 +476,13 @@ TEST(WmicRun, NodesShareOneListingInTheirOrderAndEachFailureIsItsNodeBlock) {
        L"Node - PC2\r\n" + denied + invalidQuery, static_cast<int>(E_ACCESSDENIED)},
       {L"/node:PC3,PC2,PC1 bios get Name", SecondAndThirdFail, L"Name  \r\nA     \r\n\r\n",
        invalidQuery + L"Node - PC2\r\n" + denied, static_cast<int>(WBEM_E_INVALID_QUERY)},
+      {L"/node:PC1,PC2,PC3 bios get Name /format:rawxml.xsl", ThirdUnreachable,
+       L"<COMMAND><RESULTS NODE=\"PC1\"><CIM><INSTANCE CLASSNAME=\"Win32_BIOS\"><PROPERTY NAME=\"Name\" "
+       L"CLASSORIGIN=\"Win32_BIOS\" TYPE=\"string\"><VALUE>A</VALUE></PROPERTY></INSTANCE></CIM></RESULTS>"
+       L"<RESULTS NODE=\"PC2\"><CIM><INSTANCE CLASSNAME=\"Win32_BIOS\"><PROPERTY NAME=\"Name\" "
+       L"CLASSORIGIN=\"Win32_BIOS\" TYPE=\"string\"><VALUE>Longer name</VALUE></PROPERTY></INSTANCE></CIM></RESULTS>"
+       L"<RESULTS NODE=\"PC3\"></RESULTS></COMMAND>\r\n",
+       unreachable, unreachableCode},
       {L"/node:PC1,PC2,PC3 bios get Name /value", SecondFailsMidway,
        L"\r\n\r\nName=A\r\n\r\n\r\nName=Longer name\r\n\r\n\r\nName=C\r\n\r\n\r\n\r\n",
        L"Node - PC2\r\nERROR:\r\nDescription = Generic failure\r\n", static_cast<int>(WBEM_E_FAILED)},
@@ -594,6 +613,11 @@ TEST(WmicRun, TheAliasAliasReadsTheTableThatRunsHere) {
       {L"alias get Target,FriendlyName /format:csv",
        L"\r\nNode,FriendlyName,Target\r\nHOST1,ALIAS,Select * from MSFT_CliAlias\r\nHOST1,BASEBOARD,", L"", 0},
       {L"alias get friendlyname,pwhere /value", L"\r\n\r\nFriendlyName=ALIAS\r\nPWhere=Where FriendlyName='#'\r\n",
+       L"", 0},
+      {L"alias get pwhere /format:rawxml",
+       L"<COMMAND><RESULTS NODE=\"HOST1\"><CIM><INSTANCE CLASSNAME=\"MSFT_CliAlias\"><PROPERTY NAME=\"PWhere\" "
+       L"CLASSORIGIN=\"MSFT_CliAlias\" TYPE=\"string\"><VALUE>Where FriendlyName=&apos;#&apos;</VALUE></PROPERTY>"
+       L"</INSTANCE><INSTANCE",
        L"", 0},
       {L"alias get Nonesuch", L"", L"Node - HOST1\r\nERROR:\r\nDescription = Invalid query\r\n",
        static_cast<int>(WBEM_E_INVALID_QUERY)},

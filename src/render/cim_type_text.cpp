@@ -26,6 +26,11 @@ const wchar_t* BaseName(CIMTYPE type) {
 
 }  // namespace
 
+const wchar_t* CimTypeName(CIMTYPE base) {
+  const wchar_t* name = BaseName(base);
+  return name != nullptr ? name : L"cimtype";
+}
+
 std::wstring QualifiedClass(const std::wstring& cimTypeQualifier) {
   const size_t colon = cimTypeQualifier.find(L':');
   return colon == std::wstring::npos ? std::wstring() : cimTypeQualifier.substr(colon + 1);

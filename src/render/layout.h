@@ -38,6 +38,13 @@ class Layout {
   // BeginObject starts afresh.
   virtual void BeginObject() = 0;
   virtual ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) = 0;
+  // The same, with the object the value was read from, for a layout that
+  // shows where a property comes from as well as its value.
+  virtual ValueStatus PropertyOf(WmiAccess& wmi, const WmiObject& object, const wchar_t* name, const VARIANT& value,
+                                 CIMTYPE cimType) {
+    (void)object;
+    return Property(wmi, name, value, cimType);
+  }
   virtual void EndObject() = 0;
   // A method that gave back no output parameters.
   virtual void NoOutputParameters() = 0;

@@ -32,7 +32,7 @@ int PrintObjectProperties(WmiAccess& wmi, const RunSettings& settings, Layout& l
       PrintInfo(layout, value.type() >= kArrayTypeFlag ? L"INFO: It's an array type\r\n"
                                                        : L"INFO: It's a non-array type\r\n");
     }
-    const ValueStatus shown = layout.Property(wmi, name.c_str(), value.get(), cimType);
+    const ValueStatus shown = layout.PropertyOf(wmi, object, name.c_str(), value.get(), cimType);
     if (shown.Failed()) return ReportFailure(layout, shown.message, shown.hr);
   }
   layout.EndObject();

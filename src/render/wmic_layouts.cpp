@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 #include <map>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "render/wmic_errors.h"
 #include "render/wmic_method_list.h"
 #include "render/wmic_value_text.h"
+#include "render/wmic_xml_text.h"
 
 namespace {
 
@@ -28,6 +31,8 @@ constexpr wchar_t kValueListClosing[] = L"\r\n\r\n\r\n";
 constexpr wchar_t kCsvHeaderWithoutObjects[] = L"\r\nNode,\r\n";
 
 constexpr wchar_t kServerProperty[] = L"__SERVER";
+// The XML layout takes each object's class as a cell of this name.
+constexpr wchar_t kClassProperty[] = L"__CLASS";
 constexpr wchar_t kPathProperty[] = L"__PATH";
 
 WmicLayoutOptions WithSystemProperties(WmicLayoutOptions options) {
@@ -104,20 +109,17 @@ class WmicLayoutBase : public WmicLayout {
   void Info(std::wstring_view text) override { errors_.Write(text); }
 
   ValueStatus Property(WmiAccess& wmi, const wchar_t* name, const VARIANT& value, CIMTYPE cimType) override {
-    const bool system = name[0] == L'_' && name[1] == L'_';
-    if (system && SameName(name, kServerProperty) && value.vt == VT_BSTR && value.bstrVal != nullptr) {
-      server_ = value.bstrVal;
-    }
-    if (system && !options_.systemProperties && !Asked(name)) return {};
-    text_.clear();
-    const HRESULT hr = AppendWmicValueText(wmi, value, cimType, style_, text_);
-    if (FAILED(hr)) return {hr, kArrayReadFailed};
-    Cell(name, text_);
-    return {};
+    return Shown(wmi, nullptr, name, value, cimType);
+  }
+
+  ValueStatus PropertyOf(WmiAccess& wmi, const WmiObject& object, const wchar_t* name, const VARIANT& value,
+                         CIMTYPE cimType) override {
+    return Shown(wmi, &object, name, value, cimType);
   }
 
   void BeginObject() override {
     server_.clear();
+    class_.clear();
     StartObject();
   }
 
@@ -184,17 +186,61 @@ class WmicLayoutBase : public WmicLayout {
     return machineServer_.empty() ? options_.node : machineServer_;
   }
 
+  // `object`, when known, says where each property comes from in XML.
+  ValueStatus Shown(WmiAccess& wmi, const WmiObject* object, const wchar_t* name, const VARIANT& value,
+                    CIMTYPE cimType) {
+    const bool system = name[0] == L'_' && name[1] == L'_';
+    const bool text = value.vt == VT_BSTR && value.bstrVal != nullptr;
+    if (system && SameName(name, kServerProperty) && text) server_ = value.bstrVal;
+    if (system && style_ == WmicValueStyle::kXml && SameName(name, kClassProperty) && text) {
+      class_ = value.bstrVal;
+      Cell(kClassProperty, class_);
+    }
+    if (system && !options_.systemProperties && !Asked(name)) return {};
+    text_.clear();
+    HRESULT hr = S_OK;
+    if (style_ == WmicValueStyle::kXml) {
+      const std::wstring* origin = object != nullptr ? OriginOf(wmi, *object, name) : nullptr;
+      hr = AppendWmicXmlProperty(wmi, name, origin != nullptr ? origin->c_str() : nullptr, value, cimType, text_);
+    } else {
+      hr = AppendWmicValueText(wmi, value, cimType, style_, text_);
+    }
+    if (FAILED(hr)) return {hr, kArrayReadFailed};
+    Cell(name, text_);
+    return {};
+  }
+
+  // The class that declares a property of an object of class_, asked of
+  // WMI once for each class and name. Where a property comes from is no
+  // part of its value: a WMI that cannot say (Wine's has no
+  // GetPropertyOrigin) leaves it out, and the value is still shown.
+  const std::wstring* OriginOf(WmiAccess& wmi, const WmiObject& object, const wchar_t* name) {
+    // Before its class is known, an object's answer is its own.
+    key_.assign(class_).append(1, L'.').append(name);
+    auto found = class_.empty() ? origins_.end() : origins_.find(key_);
+    if (found == origins_.end()) {
+      Bstr origin;
+      const bool known = SUCCEEDED(wmi.PropertyOrigin(object, name, origin));
+      if (class_.empty()) origins_.erase(key_);
+      found = origins_.emplace(key_, known ? std::optional<std::wstring>(origin.c_str()) : std::nullopt).first;
+    }
+    return found->second ? &*found->second : nullptr;
+  }
+
   OutputSink& out_;
   OutputSink& errors_;
   const WmicLayoutOptions options_;
   const WmicValueStyle style_;
   std::wstring server_;  // the object's __SERVER, when it came
+  std::wstring class_;   // the object's __CLASS, when it came
   bool failed_ = false;
 
  private:
   HRESULT firstFailure_ = S_OK;
   std::wstring machineServer_;
   std::wstring text_;
+  std::wstring key_;
+  std::unordered_map<std::wstring, std::optional<std::wstring>> origins_;
 };
 
 // Every row is held as text until Finish, because a column is as wide as
@@ -340,6 +386,89 @@ class CsvLayout final : public SortedObjectLayout {
       NoInstances();
     }
   }
+};
+
+// One document for the whole run, written as the objects come: the root,
+// a RESULTS for each machine, in it a CIM holding an INSTANCE for each of
+// its objects (no CIM for a machine that gave none), on one line with one
+// line end after it. Each object is held until it is whole, so that one
+// that fails part way leaves no half-made element behind.
+class XmlLayout final : public SortedObjectLayout {
+ public:
+  XmlLayout(OutputSink& out, OutputSink& errors, WmicLayoutOptions options)
+      : SortedObjectLayout(out, errors, std::move(options), WmicValueStyle::kXml) {}
+
+  void StartObject() override {
+    fields_.clear();
+    className_.clear();
+  }
+
+  void Cell(const wchar_t* name, const std::wstring& text) override {
+    if (name[0] == L'_' && SameName(name, kClassProperty)) {
+      className_ = text;
+    } else {
+      fields_.emplace_back(name, text);
+    }
+  }
+
+  void EndObject() override {
+    SortFields();
+    std::wstring text;
+    Open(options_.node, text);
+    if (!inCim_) {
+      text += kWmicXmlCimOpen;
+      inCim_ = true;
+    }
+    text += WmicXmlInstanceOpen(className_);
+    for (const auto& field : fields_) text += field.second;
+    text += kWmicXmlInstanceClose;
+    out_.Write(text);
+    ++objects_;
+  }
+
+  // Each machine's objects in a RESULTS of its own, closed by the next
+  // machine's or by Finish.
+  void Replay(const WmicMachineRecord& record) override {
+    std::wstring text;
+    CloseResults(text);
+    Open(record.node.empty() ? options_.node : record.node, text);
+    out_.Write(text);
+    SortedObjectLayout::Replay(record);
+  }
+
+  void Finish() override {
+    std::wstring text;
+    if (!opened_) Open(options_.node, text);
+    CloseResults(text);
+    text += kWmicXmlCommandClose;
+    text += L"\r\n";
+    out_.Write(text);
+    if (objects_ == 0) NoInstances();
+  }
+
+ private:
+  // The root once, and a RESULTS for `node` unless one is open.
+  void Open(const std::wstring& node, std::wstring& text) {
+    if (!opened_) {
+      text += kWmicXmlCommandOpen;
+      opened_ = true;
+    }
+    if (inResults_) return;
+    text += WmicXmlResultsOpen(node);
+    inResults_ = true;
+  }
+
+  void CloseResults(std::wstring& text) {
+    if (inCim_) text += kWmicXmlCimClose;
+    if (inResults_) text += kWmicXmlResultsClose;
+    inCim_ = false;
+    inResults_ = false;
+  }
+
+  std::wstring className_;
+  bool opened_ = false;
+  bool inResults_ = false;
+  bool inCim_ = false;
 };
 
 // Scripts take the first word of each line: the object's __PATH, which no
@@ -502,7 +631,9 @@ class RecordedMessages {
 class RecordingLayout final : private RecordedMessages, public WmicLayoutBase {
  public:
   RecordingLayout(OutputSink& out, WmicMachineRecord& record, WmicLayoutOptions options, WmicValueStyle style)
-      : RecordedMessages(record.messages), WmicLayoutBase(out, sink_, std::move(options), style), record_(record) {}
+      : RecordedMessages(record.messages), WmicLayoutBase(out, sink_, std::move(options), style), record_(record) {
+    record_.node = options_.node;
+  }
 
   void StartObject() override { object_ = {}; }
   void Cell(const wchar_t* name, const std::wstring& text) override { object_.cells.emplace_back(name, text); }
@@ -537,7 +668,9 @@ bool WmicNameLess(const std::wstring& left, const std::wstring& right) {
 
 std::unique_ptr<Layout> MakeWmicRecorder(WmicLayoutKind kind, OutputSink& out, WmicMachineRecord& record,
                                          WmicLayoutOptions options) {
-  const WmicValueStyle style = kind == WmicLayoutKind::kCsv ? WmicValueStyle::kCsv : WmicValueStyle::kText;
+  const WmicValueStyle style = kind == WmicLayoutKind::kCsv   ? WmicValueStyle::kCsv
+                               : kind == WmicLayoutKind::kXml ? WmicValueStyle::kXml
+                                                               : WmicValueStyle::kText;
   if (kind == WmicLayoutKind::kInstance) options = WithSystemProperties(std::move(options));
   return std::make_unique<RecordingLayout>(out, record, std::move(options), style);
 }
@@ -547,6 +680,7 @@ std::unique_ptr<WmicLayout> MakeWmicLayout(WmicLayoutKind kind, OutputSink& out,
   switch (kind) {
     case WmicLayoutKind::kValue: return std::make_unique<ValueLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kCsv: return std::make_unique<CsvLayout>(out, errors, std::move(options));
+    case WmicLayoutKind::kXml: return std::make_unique<XmlLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kInstance: return std::make_unique<InstanceLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kChange: return std::make_unique<ChangeLayout>(out, errors, std::move(options));
     case WmicLayoutKind::kMethods: return std::make_unique<MethodsLayout>(out, errors, std::move(options));

@@ -1,5 +1,5 @@
 // The layouts of wmic's output, for scripts written against it: a table, a
-// value list (/value, /format:list) and CSV. Each writes its data to `out`
+// value list (/value, /format:list), CSV and the XML document. Each writes its data to `out`
 // and wmic's messages (node blocks, "No Instance(s) Available.", trace
 // lines) to `errors`, which for wmic is standard error.
 //
@@ -25,6 +25,7 @@ enum class WmicLayoutKind {
   kTable,  // get, list, list brief, a bare alias, /format:table, /all
   kValue,  // /value, /format:list, /format:textvaluelist, list full
   kCsv,    // /format:csv
+  kXml,    // /format:rawxml, /format:xml: one CIM-XML document
   kInstance,  // list instance: each object's path, one a line
   kChange,    // call, set, delete, create: a line before each change and one after
   kMethods,   // call /?: the class's methods, read from its definition
@@ -41,6 +42,7 @@ struct WmicObjectText {
 // machine is done: wmic shows a run's results together, in the order of the
 // machines, in one table whose columns fit every machine's rows.
 struct WmicMachineRecord {
+  std::wstring node;  // the machine as given
   std::vector<WmicObjectText> objects;
   std::wstring messages;  // its node blocks and trace lines, for standard error
   bool failed = false;

@@ -1,6 +1,7 @@
 #include "render/wmic_value_text.h"
 
 #include <charconv>
+#include <cwchar>
 
 #include "base/text.h"
 #include "render/value_text.h"
@@ -39,6 +40,12 @@ void AppendString(const wchar_t* text, WmicValueStyle style, std::wstring& out) 
   } else {
     out += text;
   }
+}
+
+void AppendCodePoint(unsigned long codePoint, std::wstring& out) {
+  wchar_t digits[16];
+  swprintf(digits, sizeof(digits) / sizeof(digits[0]), L"&#%lu;", codePoint);
+  out += digits;
 }
 
 template <class Real>
@@ -119,6 +126,26 @@ size_t ElementSize(VARTYPE type) {
   }
 }
 
+const wchar_t* XmlValueTag(CIMTYPE base) { return base == CIM_REFERENCE ? L"VALUE.REFERENCE" : L"VALUE"; }
+
+// One value as the text of its XML element.
+void AppendXmlSingle(const VARIANT& value, CIMTYPE base, std::wstring& out) {
+  const wchar_t* tag = XmlValueTag(base);
+  out += L'<';
+  out += tag;
+  out += L'>';
+  if (value.vt == VT_BSTR && value.bstrVal != nullptr) {
+    AppendXmlEscaped(value.bstrVal, out);
+  } else {
+    std::wstring text;
+    AppendSingle(value, base, WmicValueStyle::kXml, false, text);
+    AppendXmlEscaped(text, out);
+  }
+  out += L"</";
+  out += tag;
+  out += L'>';
+}
+
 HRESULT AppendArray(WmiAccess& wmi, const VARIANT& value, CIMTYPE base, WmicValueStyle style, std::wstring& out) {
   const VARTYPE elementType = static_cast<VARTYPE>(value.vt & VT_TYPEMASK);
   const size_t elementSize = ElementSize(elementType);
@@ -131,19 +158,25 @@ HRESULT AppendArray(WmiAccess& wmi, const VARIANT& value, CIMTYPE base, WmicValu
   HRESULT hr = wmi.ArrayLowerBound(value.parray, lower);
   if (SUCCEEDED(hr)) hr = wmi.ArrayUpperBound(value.parray, upper);
   if (FAILED(hr)) return hr;
+  const bool xml = style == WmicValueStyle::kXml;
+  const wchar_t* const arrayTag = base == CIM_REFERENCE ? L"VALUE.REFARRAY" : L"VALUE.ARRAY";
   const wchar_t separator = style == WmicValueStyle::kCsv ? L';' : L',';
-  out += L'{';
+  out += xml ? std::wstring(L"<") + arrayTag + L'>' : std::wstring(L"{");
   for (long long index = lower; index <= upper; ++index) {
-    if (index != lower) out += separator;
+    if (index != lower && !xml) out += separator;
     // The element lands in the holder's own slot, so that a string or an
     // object read out is freed with it.
     Variant element;
     hr = wmi.ArrayElement(value.parray, static_cast<LONG>(index), &element.get().llVal, elementSize);
     if (FAILED(hr)) return hr;
     element.get().vt = elementType;
-    AppendSingle(element.get(), base, style, true, out);
+    if (xml) {
+      AppendXmlSingle(element.get(), base, out);
+    } else {
+      AppendSingle(element.get(), base, style, true, out);
+    }
   }
-  out += L'}';
+  out += xml ? std::wstring(L"</") + arrayTag + L'>' : std::wstring(L"}");
   return S_OK;
 }
 
@@ -153,6 +186,52 @@ HRESULT AppendWmicValueText(WmiAccess& wmi, const VARIANT& value, CIMTYPE cimTyp
                             std::wstring& text) {
   const CIMTYPE base = cimType & ~CIM_FLAG_ARRAY;
   if (value.vt & VT_ARRAY) return AppendArray(wmi, value, base, style, text);
-  AppendSingle(value, base, style, false, text);
+  if (style != WmicValueStyle::kXml) {
+    AppendSingle(value, base, style, false, text);
+  } else if (value.vt != VT_NULL && value.vt != VT_EMPTY) {
+    AppendXmlSingle(value, base, text);
+  }
   return S_OK;
+}
+
+void AppendXmlEscaped(std::wstring_view text, std::wstring& out) {
+  constexpr unsigned long kReplacement = 0xFFFD;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // A run that needs nothing goes in whole.
+    size_t plain = i;
+    while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7F && text[plain] != L'&' &&
+           text[plain] != L'<' && text[plain] != L'>' && text[plain] != L'"' && text[plain] != L'\'') {
+      ++plain;
+    }
+    if (plain > i) {
+      out.append(text, i, plain - i);
+      i = plain;
+      if (i == text.size()) break;
+    }
+    const wchar_t c = text[i];
+    switch (c) {
+      case L'&': out += L"&amp;"; continue;
+      case L'<': out += L"&lt;"; continue;
+      case L'>': out += L"&gt;"; continue;
+      case L'"': out += L"&quot;"; continue;
+      case L'\'': out += L"&apos;"; continue;
+      default: break;
+    }
+    if (c >= 0x20 && c < 0x7F) {
+      out += c;
+    } else if (c == L'\t' || c == L'\n' || c == L'\r') {
+      // As references, so that a parser keeps them as they were rather than
+      // folding them into spaces or single line ends.
+      AppendCodePoint(c, out);
+    } else if (c < 0x20 || c == 0xFFFE || c == 0xFFFF) {
+      AppendCodePoint(kReplacement, out);
+    } else if (IS_HIGH_SURROGATE(c) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1])) {
+      AppendCodePoint(0x10000 + ((static_cast<unsigned long>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00), out);
+      ++i;
+    } else if (IS_HIGH_SURROGATE(c) || IS_LOW_SURROGATE(c)) {
+      AppendCodePoint(kReplacement, out);
+    } else {
+      AppendCodePoint(c, out);
+    }
+  }
 }

@@ -243,6 +243,10 @@ HRESULT ComWmiAccess::PropertyQualifier(const WmiObject& object, const wchar_t* 
   return qualifiers->Get(qualifier, 0, value.put(), nullptr);
 }
 
+HRESULT ComWmiAccess::PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) {
+  return Raw(object)->GetPropertyOrigin(property, className.put());
+}
+
 HRESULT ComWmiAccess::BeginMethodEnumeration(const WmiObject& classObject, LONG flags) {
   return Raw(classObject)->BeginMethodEnumeration(flags);
 }

@@ -35,6 +35,7 @@ class ComWmiAccess final : public WmiAccess {
   HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) override;
   HRESULT PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
                             Variant& value) override;
+  HRESULT PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) override;
   HRESULT BeginMethodEnumeration(const WmiObject& classObject, LONG flags) override;
   HRESULT NextMethod(const WmiObject& classObject, Bstr& name, WmiObject& inSignature,
                      WmiObject& outSignature) override;

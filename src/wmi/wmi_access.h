@@ -127,6 +127,9 @@ class WmiAccess {
   // property has no qualifier of that name.
   virtual HRESULT PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
                                     Variant& value) = 0;
+  // Where a property comes from: the class that declares it ("___SYSTEM" for
+  // a system property).
+  virtual HRESULT PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) = 0;
   // The methods of a class definition, one at a time, each with its input and
   // output signatures (either may come back empty, for a method without
   // such parameters). NextMethod answers WBEM_S_NO_MORE_DATA after the last.

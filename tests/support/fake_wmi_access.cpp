@@ -17,7 +17,7 @@ const wchar_t* const kOpNames[] = {
     L"UninitializeCom", L"ArrayLowerBound",  L"ArrayUpperBound", L"ArrayElement", L"EmbeddedObject",
     L"PropertyQualifier", L"BeginMethodEnumeration", L"NextMethod", L"EndMethodEnumeration", L"MethodQualifier",
     L"ObjectValue", L"SetEnumeratorBlanket", L"SetServicesUnknownBlanket", L"SetEnumeratorUnknownBlanket",
-    L"ExecNotificationQuery", L"QueryUnknown", L"DeleteInstance", L"GetObjectText"};
+    L"ExecNotificationQuery", L"QueryUnknown", L"DeleteInstance", L"GetObjectText", L"PropertyOrigin"};
 static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == static_cast<size_t>(WmiOp::Count));
 
 // The VARIANT type WMI uses for a property of this CIM type.
@@ -169,13 +169,14 @@ FakeObject& FakeObject::operator=(const FakeObject& other) {
   className = other.className;
   properties.clear();
   for (const FakeProperty& property : other.properties) {
-    properties.push_back({property.name, Copy(property.value.get()), property.cimType, property.qualifiers});
+    properties.push_back({property.name, Copy(property.value.get()), property.cimType, property.qualifiers,
+                          property.origin});
   }
   return *this;
 }
 
 FakeObject& FakeObject::Add(const std::wstring& name, Variant value, CIMTYPE cimType) {
-  properties.push_back({name, std::move(value), cimType, {}});
+  properties.push_back({name, std::move(value), cimType, {}, {}});
   return *this;
 }
 
@@ -183,6 +184,13 @@ FakeObject& FakeObject::Qualify(const std::wstring& property, const std::wstring
   FakeProperty* qualified = Find(property);
   if (qualified == nullptr) std::abort();  // a test qualifying a property it never added
   qualified->qualifiers.emplace_back(qualifier, std::move(value));
+  return *this;
+}
+
+FakeObject& FakeObject::Origin(const std::wstring& property, const std::wstring& declaringClass) {
+  FakeProperty* found = Find(property);
+  if (found == nullptr) std::abort();  // a test placing a property it never added
+  found->origin = declaringClass;
   return *this;
 }
 
@@ -895,6 +903,21 @@ HRESULT FakeWmiAccess::PropertyQualifier(const WmiObject& object, const wchar_t*
   const FakeProperty* found = NodeOf(object.get()).object.Find(property);
   if (found == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
   return FindQualifier(found->qualifiers, qualifier, value);
+}
+
+HRESULT FakeWmiAccess::PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) {
+  const std::lock_guard<std::recursive_mutex> hold(mutex_);
+  HRESULT hr = S_OK;
+  if (ShouldFail(WmiOp::PropertyOrigin, hr)) return hr;
+  const FakeObject& owner = NodeOf(object.get()).object;
+  const FakeProperty* found = owner.Find(property);
+  if (found == nullptr) return static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+  if (found->name.rfind(L"__", 0) == 0) {
+    className = Bstr(L"___SYSTEM");
+    return S_OK;
+  }
+  className = Bstr(found->origin.empty() ? owner.className.c_str() : found->origin.c_str());
+  return S_OK;
 }
 
 HRESULT FakeWmiAccess::BeginMethodEnumeration(const WmiObject& classObject, LONG flags) {

@@ -22,7 +22,8 @@ enum class WmiOp {
   GetNames, Get, Put, GetClass, GetMethod, SpawnInstance, ExecMethod, PutInstance, UninitializeCom,
   ArrayLowerBound, ArrayUpperBound, ArrayElement, EmbeddedObject, PropertyQualifier, BeginMethodEnumeration,
   NextMethod, EndMethodEnumeration, MethodQualifier, ObjectValue, SetEnumeratorBlanket, SetServicesUnknownBlanket,
-  SetEnumeratorUnknownBlanket, ExecNotificationQuery, QueryUnknown, DeleteInstance, GetObjectText, Count
+  SetEnumeratorUnknownBlanket, ExecNotificationQuery, QueryUnknown, DeleteInstance, GetObjectText, PropertyOrigin,
+  Count
 };
 // The interfaces a blanket is set on, as blanketsSetOn names them.
 inline constexpr wchar_t kServicesInterface[] = L"IWbemServices";
@@ -50,6 +51,7 @@ struct FakeProperty {
   Variant value;
   CIMTYPE cimType = CIM_STRING;
   std::vector<FakeQualifier> qualifiers;
+  std::wstring origin;  // the class that declares it; empty: the object's own
 };
 
 // An instance, a class definition or a parameter object. Names starting with
@@ -66,6 +68,8 @@ struct FakeObject {
   FakeObject& Add(const std::wstring& name, Variant value, CIMTYPE cimType = CIM_STRING);
   // Gives the property added as `property` a qualifier.
   FakeObject& Qualify(const std::wstring& property, const std::wstring& qualifier, Variant value);
+  // Gives the property added as `property` the class that declares it.
+  FakeObject& Origin(const std::wstring& property, const std::wstring& declaringClass);
   const FakeProperty* Find(const std::wstring& name) const;
   FakeProperty* Find(const std::wstring& name);
   std::wstring className;
@@ -233,6 +237,8 @@ class FakeWmiAccess final : public WmiAccess {
   HRESULT EmbeddedObject(const VARIANT& value, WmiObject& object) override;
   HRESULT PropertyQualifier(const WmiObject& object, const wchar_t* property, const wchar_t* qualifier,
                             Variant& value) override;
+  // A system property's origin is "___SYSTEM", as Windows gives it.
+  HRESULT PropertyOrigin(const WmiObject& object, const wchar_t* property, Bstr& className) override;
   HRESULT BeginMethodEnumeration(const WmiObject& classObject, LONG flags) override;
   HRESULT NextMethod(const WmiObject& classObject, Bstr& name, WmiObject& inSignature,
                      WmiObject& outSignature) override;

@@ -24,6 +24,7 @@
 #include "render/layout.h"
 #include "render/wmic_errors.h"
 #include "render/wmic_layouts.h"
+#include "render/wmic_xml_text.h"
 
 namespace {
 
@@ -55,6 +56,8 @@ WmicLayoutKind LayoutKind(const WmicRequest& request) {
     case WmicFormat::Table: return WmicLayoutKind::kTable;
     case WmicFormat::List: return WmicLayoutKind::kValue;
     case WmicFormat::Csv: return WmicLayoutKind::kCsv;
+    case WmicFormat::RawXml:
+    case WmicFormat::Xml: return WmicLayoutKind::kXml;
     case WmicFormat::Json:
     case WmicFormat::Default: break;
   }
@@ -88,10 +91,11 @@ RunSettings ReadSettings(const WmicRequest& request, WmicLayoutKind kind) {
   settings.argFUNC = Operation::GET;
   settings.formatJson = request.switches.format == WmicFormat::Json && kind != WmicLayoutKind::kInstance ? 1 : 0;
   // CSV names each row's machine by its __SERVER, an instance by its
-  // __PATH, and a get list may name system properties: they only come with
-  // all of them. The layouts leave out those not asked for.
+  // __PATH, XML each object's class by its __CLASS, and a get list may name
+  // system properties: they only come with all of them. The layouts leave
+  // out those not asked for.
   const bool systemNeeded = kind == WmicLayoutKind::kCsv || kind == WmicLayoutKind::kInstance ||
-                            !AskedSystemNames(request).empty();
+                            kind == WmicLayoutKind::kXml || !AskedSystemNames(request).empty();
   settings.showAllProperties = !settings.formatJson && systemNeeded ? 1 : 0;
   settings.debugDisplay = request.globals.trace == WmicOnOff::On ? 1 : 0;
   const WmicGlobals& globals = request.globals;
@@ -235,16 +239,19 @@ class WmicRecorders final : public MachineLayouts {
   std::vector<WmicMachineRecord>& records_;
 };
 
+constexpr wchar_t kAliasClass[] = L"MSFT_CliAlias";
+
 // The ALIAS alias reads this program's own table: the root\cli namespace
 // that held wmic's goes with wmic, and the table is what runs here.
 bool ReadsAliasTable(const WmicRequest& request) {
   const WmicAlias* alias = request.target.alias;
-  return alias != nullptr && alias->className == L"MSFT_CliAlias";
+  return alias != nullptr && alias->className == kAliasClass;
 }
 
 // The table as objects of MSFT_CliAlias's properties, those the get list
 // names where it names any; false for a name the class does not have.
-bool AliasTableRecord(const WmicRequest& request, const std::wstring& thisMachine, WmicMachineRecord& record) {
+bool AliasTableRecord(const WmicRequest& request, WmicLayoutKind kind, const std::wstring& thisMachine,
+                      WmicMachineRecord& record) {
   static constexpr std::wstring_view kProperties[] = {L"FriendlyName", L"PWhere", L"Target"};
   std::vector<std::wstring> shown;
   for (const std::wstring& name : request.properties) {
@@ -261,9 +268,12 @@ bool AliasTableRecord(const WmicRequest& request, const std::wstring& thisMachin
     const std::wstring where = alias.keyWhere.empty() ? std::wstring() : L"Where " + std::wstring(alias.keyWhere);
     const std::wstring values[] = {std::wstring(alias.name), where, L"Select * from " + std::wstring(alias.className)};
     WmicObjectText object{thisMachine, {}};
+    const bool xml = kind == WmicLayoutKind::kXml;
+    if (xml) object.cells.emplace_back(L"__CLASS", kAliasClass);
     for (const std::wstring& name : shown) {
       for (size_t i = 0; i < std::size(kProperties); ++i) {
-        if (name == kProperties[i]) object.cells.emplace_back(name, values[i]);
+        if (name != kProperties[i]) continue;
+        object.cells.emplace_back(name, xml ? WmicXmlStringProperty(name, kAliasClass, values[i]) : values[i]);
       }
     }
     record.objects.push_back(std::move(object));
@@ -420,7 +430,7 @@ int ReadOnce(const WmicRequest& request, WmiAccess& wmi, WmicStreams& streams, c
   const std::unique_ptr<WmicLayout> layout = MakeWmicLayout(kind, out, streams.Errors(), options);
   if (ReadsAliasTable(request)) {
     WmicMachineRecord record;
-    if (AliasTableRecord(request, thisMachine, record)) {
+    if (AliasTableRecord(request, kind, thisMachine, record)) {
       layout->Replay(record);
     } else {
       layout->Failure(static_cast<HRESULT>(WBEM_E_INVALID_QUERY));

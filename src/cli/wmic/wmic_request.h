@@ -88,7 +88,7 @@ struct WmicValue {
   std::vector<std::wstring> elements;  // each with its quotes removed
 };
 
-enum class WmicFormat { Default, Table, List, Csv, Json };
+enum class WmicFormat { Default, Table, List, Csv, RawXml, Xml, Json };
 
 struct WmicVerbSwitches {
   WmicFormat format = WmicFormat::Default;  // /value is List, /all is Table

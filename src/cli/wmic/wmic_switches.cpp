@@ -50,6 +50,7 @@ const Named<WmicAuthentication> kAuthentications[] = {
 const Named<WmicFormat> kFormats[] = {
     {L"table", WmicFormat::Table},   {L"list", WmicFormat::List}, {L"textvaluelist", WmicFormat::List},
     {L"value", WmicFormat::List},    {L"csv", WmicFormat::Csv},   {L"json", WmicFormat::Json},
+    {L"rawxml", WmicFormat::RawXml}, {L"xml", WmicFormat::Xml},
 };
 
 WmicProblem SetOnOff(std::wstring_view value, WmicOnOff& field) {
