@@ -199,14 +199,8 @@ TEST(WmicGrammar, CorpusLines) {
       {L"wmic environment create name=\"TEMP\"; variablevalue=\"NEW\",username=\"<system>\"",
        L"alias:ENVIRONMENT | create [name=TEMP] [variablevalue=NEW] [username=<system>] | SELECT * FROM "
        L"Win32_Environment"},
-      {L"wmic /node:\"10.0.0.5\" process call create \"cmd.exe /c copy \\\\SRV\\c$\\windows\\temp\\p.bat "
-       L"c:\\windows\\temp\\\"",
-       L"node:10.0.0.5 | alias:PROCESS | call Create (cmd.exe /c copy \\\\SRV\\c$\\windows\\temp\\p.bat "
-       L"c:\\windows\\temp\\) | SELECT * FROM Win32_Process"},
       {L"wmic shadowcopy call create Volume=\"C:\\\"",
        L"alias:SHADOWCOPY | call create [Volume=C:\\] | SELECT * FROM Win32_ShadowCopy"},
-      {L"wmic path win32_shadowcopy call create volume=c:\\",
-       L"path:win32_shadowcopy | call create [volume=c:\\] | SELECT * FROM win32_shadowcopy"},
       {L"wmic datafile \"c:\\\\windows\\\\win.ini\" get Version",
        L"alias:DATAFILE | key:c:\\\\windows\\\\win.ini | get | SELECT Version FROM CIM_DataFile WHERE "
        L"Name='c:\\\\windows\\\\win.ini'"},
@@ -259,8 +253,6 @@ TEST(WmicGrammar, Quoting) {
       // A key value goes into the key WHERE as typed, quotes stripped.
       {L"wmic service \"it's\" get Name",
        L"alias:SERVICE | key:it's | get | SELECT Name FROM Win32_Service WHERE Name='it's'"},
-      {L"wmic service \"VulnService\" call startservice",
-       L"alias:SERVICE | key:VulnService | call startservice | SELECT * FROM Win32_Service WHERE Name='VulnService'"},
       {L"wmic service \"where\" get Name",
        L"alias:SERVICE | key:where | get | SELECT Name FROM Win32_Service WHERE Name='where'"},
       {L"wmic datafile C:\\x.txt get Name",
@@ -286,8 +278,6 @@ TEST(WmicGrammar, Quoting) {
        L"class:MSFT_MpPreference | call Add [ExclusionPath=\\Temp\\]"},
       {L"wmic class X call Add P=\\\"a b\\\",\\\"\\\"", L"class:X | call Add [P=a b] ()"},
       {L"wmic process call CREATE x", L"alias:PROCESS | call Create (x) | SELECT * FROM Win32_Process"},
-      {L"wmic process 4 call terminate", L"alias:PROCESS | key:4 | call terminate | SELECT * FROM Win32_Process WHERE "
-       L"ProcessId='4'"},
       {L"wmic path Win32_Process call create x", L"path:Win32_Process | call create (x) | SELECT * FROM Win32_Process"},
       {L"wmic process call create \"cmd /c set x=1\"",
        L"alias:PROCESS | call Create (cmd /c set x=1) | SELECT * FROM Win32_Process"},

@@ -972,12 +972,6 @@ TEST(WmicChange, EachVerbPrintsWhatItDoesAndAsksWmiForExactlyThat) {
          EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Context"), L"ClientAccessible");
          EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"Volume"), L"D:\\");
        }},
-      {L"process call CREATE \"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\\"", TwoProcesses,
-       Executed(L"Win32_Process", L"Create", L"\tProcessId = 752;\r\n" + terminated), L"", 0,
-       [](FakeWmiAccess& wmi) {
-         EXPECT_EQ(TextOf(*wmi.executed[0].inputs, L"CommandLine"),
-                   L"cmd.exe /c copy \\\\SRV\\c$\\p.bat c:\\windows\\temp\\");
-       }},
       {L"process \"1936\" call Terminate", OneProcess, Executed(kFirst, L"Terminate", terminated), L"", 0,
        [](FakeWmiAccess& wmi) {
          EXPECT_EQ(wmi.executedQuery, L"SELECT * FROM Win32_Process WHERE ProcessId='1936'");
@@ -1181,7 +1175,6 @@ TEST(WmicRun, CallHelpListsTheMethodsAndTheirParameters) {
       L"\r\n";
   const ChangeCase cases[] = {
       {L"shadowcopy call /?", ShadowCopyClass, shadowCopy, L"", 0, nullptr},
-      {L"shadowcopy call", ShadowCopyClass, shadowCopy, L"", 0, nullptr},
       // The class as WMI spells it, read on this machine.
       {L"/node:PC9 path win32_shadowcopy call /?", ShadowCopyClass, shadowCopy, L"", 0,
        [](FakeWmiAccess& wmi) { EXPECT_EQ(wmi.connectedNamespace, L"root\\cimv2"); }},
