@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# build-msi.sh STAGE OUTPUT VERSION: builds the Windows Installer package from
+# a folder holding Tollix.exe, README.md, LICENSE and docs/. Used by
+# scripts/release.sh and by the package's tests. Same inputs and the same
+# SOURCE_DATE_EPOCH give the same bytes.
+set -eo pipefail
+stage=$(cd "$1" && pwd)
+output=$2
+version=$3
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+: "${SOURCE_DATE_EPOCH:=315532800}"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Windows Installer compares only the first three fields of a version, and
+# the project counts releases in the fourth: fold it into the third so that
+# every release is a newer product. 1.0.0.5 -> 1.0.5, 1.2.3.4 -> 1.2.3004.
+IFS=. read -r major minor patch tweak <<<"$version"
+msi_version=$major.$minor.$((${patch:-0} * 1000 + ${tweak:-0}))
+
+# One component per docs folder, files in a fixed order.
+{
+  echo '<Include>'
+  echo '<Directory Id="DocsFolder" Name="docs">'
+  echo '<Component Id="Docs" Guid="0b820925-35a3-4062-9cf7-d07edfa3b39a" Win64="yes">'
+  first=yes
+  for file in $(cd "$stage/docs" && find . -maxdepth 1 -type f | LC_ALL=C sort); do
+    name=${file#./}
+    echo "<File Id=\"Doc_${name//[^A-Za-z0-9]/_}\" Name=\"$name\" Source=\"docs/$name\"$([ $first = yes ] && echo ' KeyPath="yes"') />"
+    first=no
+  done
+  echo '</Component>'
+  echo '<Directory Id="DocsExamplesFolder" Name="examples">'
+  echo '<Component Id="DocsExamples" Guid="db3ed3fa-6d2a-44a9-afe8-6ee46014c4f4" Win64="yes">'
+  first=yes
+  for file in $(cd "$stage/docs/examples" && find . -maxdepth 1 -type f | LC_ALL=C sort); do
+    name=${file#./}
+    echo "<File Id=\"Example_${name//[^A-Za-z0-9]/_}\" Name=\"$name\" Source=\"docs/examples/$name\"$([ $first = yes ] && echo ' KeyPath="yes"') />"
+    first=no
+  done
+  echo '</Component>'
+  echo '</Directory>'
+  echo '</Directory>'
+  echo '</Include>'
+} >"$work/docs.wxi"
+
+(cd "$stage" && wixl -a x64 -I "$work" -D Version="$msi_version" -D Source=. -o "$work/tollix.msi" "$here/tollix.wxs")
+
+# What wixl cannot write. The PATH entry: "*" makes it a system variable,
+# "=-" creates or adds to it and removes only our part on uninstall, and
+# "[~];" appends. The searches: a wmic.exe already in each wbem folder, and
+# whether that one is this package's own (left by the version being upgraded).
+idt() { # idt NAME COLUMNS TYPES KEY ROW...
+  local name=$1 columns=$2 types=$3 key=$4
+  shift 4
+  {
+    printf '%s\r\n%s\r\n%s\t%s\r\n' "$columns" "$types" "$name" "$key"
+    local row
+    for row in "$@"; do printf '%s\r\n' "$row"; done
+  } >"$work/$name.idt"
+}
+tab=$'\t'
+idt Environment "Environment${tab}Name${tab}Value${tab}Component_" "s72${tab}l255${tab}L255${tab}s72" Environment \
+  "PathEntry${tab}=-*PATH${tab}[~];[INSTALLDIR]${tab}TollixExe"
+idt Signature "Signature${tab}FileName${tab}MinVersion${tab}MaxVersion${tab}MinSize${tab}MaxSize${tab}MinDate${tab}MaxDate${tab}Languages" \
+  "s72${tab}s255${tab}S20${tab}S20${tab}I4${tab}I4${tab}I4${tab}I4${tab}S255" Signature \
+  "WmicSystem64${tab}wmic.exe${tab}${tab}${tab}${tab}${tab}${tab}${tab}" \
+  "WmicSystem32${tab}wmic.exe${tab}${tab}${tab}${tab}${tab}${tab}${tab}"
+idt CompLocator "Signature_${tab}ComponentId${tab}Type" "s72${tab}s38${tab}I2" Signature_ \
+  "WmicSystem64Ours${tab}{C7CAB4FB-D6F6-4F06-A389-FFA21998C03F}${tab}0" \
+  "WmicSystem32Ours${tab}{0497F040-9FCE-4452-A874-BF62A3340502}${tab}0"
+idt DuplicateFile "FileKey${tab}Component_${tab}File_${tab}DestName${tab}DestFolder" "s72${tab}s72${tab}s72${tab}L255${tab}S72" FileKey \
+  "WmicExe${tab}TollixExe${tab}TollixExe${tab}wmic.exe${tab}" \
+  "WmicSystem64${tab}WmicSystem64${tab}TollixExe${tab}wmic.exe${tab}Wbem64" \
+  "WmicSystem32${tab}WmicSystem32${tab}TollixExe${tab}wmic.exe${tab}Wbem32"
+idt AppSearch "Property${tab}Signature_" "s72${tab}s72" "Property${tab}Signature_" \
+  "WMIC_SYSTEM64${tab}WmicSystem64" "WMIC_SYSTEM32${tab}WmicSystem32" \
+  "WMIC_SYSTEM64_OURS${tab}WmicSystem64Ours" "WMIC_SYSTEM32_OURS${tab}WmicSystem32Ours"
+idt Condition "Feature_${tab}Level${tab}Condition" "s38${tab}i2${tab}S255" "Feature_${tab}Level" \
+  "WmicPath${tab}1${tab}WMICPATH = \"1\""
+mkdir "$work/dump"
+(cd "$work" && msidump -d dump -t tollix.msi >/dev/null)
+sequence=$work/dump/InstallExecuteSequence.idt
+printf '%s\t\t%s\r\n' WriteEnvironmentStrings 5200 RemoveEnvironmentStrings 3300 DuplicateFiles 4210 \
+  RemoveDuplicateFiles 3400 >>"$sequence"
+grep -q "^AppSearch${tab}" "$sequence" || printf 'AppSearch\t\t50\r\n' >>"$sequence"
+sql() { msibuild "$work/tollix.msi" -q "$1"; }
+msibuild "$work/tollix.msi" -i "$work/Environment.idt" -i "$work/Signature.idt" -i "$work/CompLocator.idt" \
+  -i "$work/AppSearch.idt" -i "$work/Condition.idt" -i "$work/DuplicateFile.idt" -i "$sequence"
+# msibuild imports no empty key column, which DrLocator needs.
+sql 'CREATE TABLE `DrLocator` (`Signature_` CHAR(72) NOT NULL, `Parent` CHAR(72), `Path` CHAR(255),
+     `Depth` INT PRIMARY KEY `Signature_`, `Parent`, `Path`)'
+sql "INSERT INTO \`DrLocator\` (\`Signature_\`, \`Path\`, \`Depth\`) VALUES ('WmicSystem64', '[System64Folder]wbem', 0)"
+sql "INSERT INTO \`DrLocator\` (\`Signature_\`, \`Path\`, \`Depth\`) VALUES ('WmicSystem32', '[SystemFolder]wbem', 0)"
+sql "UPDATE \`Component\` SET \`Condition\` = 'NOT WMIC_SYSTEM64 OR WMIC_SYSTEM64_OURS' WHERE \`Component\` = 'WmicSystem64'"
+sql "UPDATE \`Component\` SET \`Condition\` = 'NOT WMIC_SYSTEM32 OR WMIC_SYSTEM32_OURS' WHERE \`Component\` = 'WmicSystem32'"
+cp "$work/tollix.msi" "$output"
