@@ -4,20 +4,32 @@
 # scripts/release.sh and by the package's tests. Same inputs and the same
 # SOURCE_DATE_EPOCH give the same bytes.
 set -eo pipefail
-stage=$(cd "$1" && pwd)
 output=$2
 version=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-: "${SOURCE_DATE_EPOCH:=315532800}"
+epoch=${SOURCE_DATE_EPOCH:-315532800}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The cabinet keeps each file's time: make it the release's.
+stage=$work/stage
+cp -r "$1" "$stage"
+find "$stage" -exec touch -h -d "@$epoch" {} +
 
 # Windows Installer compares only the first three fields of a version, and
 # the project counts releases in the fourth: fold it into the third so that
 # every release is a newer product. 1.0.0.5 -> 1.0.5, 1.2.3.4 -> 1.2.3004.
 IFS=. read -r major minor patch tweak <<<"$version"
 msi_version=$major.$minor.$((${patch:-0} * 1000 + ${tweak:-0}))
+
+# The codes Windows Installer wants new for each build come from what is
+# built: a product per version and release time, a package per content.
+code() { # code TEXT: a name-based UUID, upper case in braces
+  python3 -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID("3f09ae73-31c1-467e-b4fc-4c85bf44b8b8"), sys.argv[1])).upper())' "$1"
+}
+product_code=$(code "product $msi_version $epoch")
+content=$(cd "$stage" && find . -type f | LC_ALL=C sort | xargs -d '\n' sha256sum | sha256sum | cut -d' ' -f1)
+package_code=$(code "package $msi_version $epoch $content $(cat "$here/tollix.wxs" "$0" | sha256sum)")
 
 # One component per docs folder, files in a fixed order.
 {
@@ -45,12 +57,15 @@ msi_version=$major.$minor.$((${patch:-0} * 1000 + ${tweak:-0}))
   echo '</Include>'
 } >"$work/docs.wxi"
 
-(cd "$stage" && wixl -a x64 -I "$work" -D Version="$msi_version" -D Source=. -o "$work/tollix.msi" "$here/tollix.wxs")
+# wixl stamps the summary with the time it runs: stop the clock at the
+# release's.
+(cd "$stage" && TZ=UTC faketime "$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" wixl -a x64 -I "$work" -D Version="$msi_version" -D ProductCode="$product_code" -D Source=. -o "$work/tollix.msi" "$here/tollix.wxs")
 
 # What wixl cannot write. The PATH entry: "*" makes it a system variable,
 # "=-" creates or adds to it and removes only our part on uninstall, and
 # "[~];" appends. The searches: a wmic.exe already in each wbem folder, and
-# whether that one is this package's own (left by the version being upgraded).
+# whether that one is this package's own (its registry value). The feature
+# stays on through upgrades that do not ask for it, unless WMICPATH=0.
 idt() { # idt NAME COLUMNS TYPES KEY ROW...
   local name=$1 columns=$2 types=$3 key=$4
   shift 4
@@ -67,9 +82,9 @@ idt Signature "Signature${tab}FileName${tab}MinVersion${tab}MaxVersion${tab}MinS
   "s72${tab}s255${tab}S20${tab}S20${tab}I4${tab}I4${tab}I4${tab}I4${tab}S255" Signature \
   "WmicSystem64${tab}wmic.exe${tab}${tab}${tab}${tab}${tab}${tab}${tab}" \
   "WmicSystem32${tab}wmic.exe${tab}${tab}${tab}${tab}${tab}${tab}${tab}"
-idt CompLocator "Signature_${tab}ComponentId${tab}Type" "s72${tab}s38${tab}I2" Signature_ \
-  "WmicSystem64Ours${tab}{C7CAB4FB-D6F6-4F06-A389-FFA21998C03F}${tab}0" \
-  "WmicSystem32Ours${tab}{0497F040-9FCE-4452-A874-BF62A3340502}${tab}0"
+idt RegLocator "Signature_${tab}Root${tab}Key${tab}Name${tab}Type" "s72${tab}i2${tab}s255${tab}S255${tab}I2" Signature_ \
+  "WmicSystem64Ours${tab}2${tab}Software\\Tollix${tab}WmicSystem64${tab}18" \
+  "WmicSystem32Ours${tab}2${tab}Software\\Tollix${tab}WmicSystem32${tab}2"
 idt DuplicateFile "FileKey${tab}Component_${tab}File_${tab}DestName${tab}DestFolder" "s72${tab}s72${tab}s72${tab}L255${tab}S72" FileKey \
   "WmicExe${tab}TollixExe${tab}TollixExe${tab}wmic.exe${tab}" \
   "WmicSystem64${tab}WmicSystem64${tab}TollixExe${tab}wmic.exe${tab}Wbem64" \
@@ -78,7 +93,7 @@ idt AppSearch "Property${tab}Signature_" "s72${tab}s72" "Property${tab}Signature
   "WMIC_SYSTEM64${tab}WmicSystem64" "WMIC_SYSTEM32${tab}WmicSystem32" \
   "WMIC_SYSTEM64_OURS${tab}WmicSystem64Ours" "WMIC_SYSTEM32_OURS${tab}WmicSystem32Ours"
 idt Condition "Feature_${tab}Level${tab}Condition" "s38${tab}i2${tab}S255" "Feature_${tab}Level" \
-  "WmicPath${tab}1${tab}WMICPATH = \"1\""
+  "WmicPath${tab}1${tab}WMICPATH = \"1\" OR (WMICPATH <> \"0\" AND (WMIC_SYSTEM64_OURS OR WMIC_SYSTEM32_OURS))"
 mkdir "$work/dump"
 (cd "$work" && msidump -d dump -t tollix.msi >/dev/null)
 sequence=$work/dump/InstallExecuteSequence.idt
@@ -86,7 +101,7 @@ printf '%s\t\t%s\r\n' WriteEnvironmentStrings 5200 RemoveEnvironmentStrings 3300
   RemoveDuplicateFiles 3400 >>"$sequence"
 grep -q "^AppSearch${tab}" "$sequence" || printf 'AppSearch\t\t50\r\n' >>"$sequence"
 sql() { msibuild "$work/tollix.msi" -q "$1"; }
-msibuild "$work/tollix.msi" -i "$work/Environment.idt" -i "$work/Signature.idt" -i "$work/CompLocator.idt" \
+msibuild "$work/tollix.msi" -i "$work/Environment.idt" -i "$work/Signature.idt" -i "$work/RegLocator.idt" \
   -i "$work/AppSearch.idt" -i "$work/Condition.idt" -i "$work/DuplicateFile.idt" -i "$sequence"
 # msibuild imports no empty key column, which DrLocator needs.
 sql 'CREATE TABLE `DrLocator` (`Signature_` CHAR(72) NOT NULL, `Parent` CHAR(72), `Path` CHAR(255),
@@ -95,4 +110,5 @@ sql "INSERT INTO \`DrLocator\` (\`Signature_\`, \`Path\`, \`Depth\`) VALUES ('Wm
 sql "INSERT INTO \`DrLocator\` (\`Signature_\`, \`Path\`, \`Depth\`) VALUES ('WmicSystem32', '[SystemFolder]wbem', 0)"
 sql "UPDATE \`Component\` SET \`Condition\` = 'NOT WMIC_SYSTEM64 OR WMIC_SYSTEM64_OURS' WHERE \`Component\` = 'WmicSystem64'"
 sql "UPDATE \`Component\` SET \`Condition\` = 'NOT WMIC_SYSTEM32 OR WMIC_SYSTEM32_OURS' WHERE \`Component\` = 'WmicSystem32'"
+msibuild "$work/tollix.msi" -s Tollix Tollix "x64;1033" "$package_code"
 cp "$work/tollix.msi" "$output"

@@ -3,7 +3,9 @@
 #   dist/Tollix-<version>-win-x64.zip  holding Tollix.exe (stripped), README.md,
 #                                      the docs/ it links to, LICENSE and
 #                                      SHA256SUMS (of the exe)
-# and prints the zip's path and its SHA-256. The version is the project's.
+#   dist/Tollix-<version>-x64.msi      the same files for Windows Installer
+#                                      (packaging/build-msi.sh)
+# and prints each one's path and SHA-256. The version is the project's.
 # Two runs on the same commit, in any folders, give the same bytes: the exe
 # carries no link time and no build folder, and the zip's file times are the
 # commit's (SOURCE_DATE_EPOCH, when set, wins).
@@ -53,5 +55,10 @@ with zipfile.ZipFile(target, "w") as archive:
         with open(os.path.join(stage, name), "rb") as file:
             archive.writestr(info, file.read(), compresslevel=9)
 EOF
-echo "$TOLLIX_ROOT/$zip"
-sha256sum "$zip" | cut -d' ' -f1
+msi=dist/Tollix-$version-x64.msi
+rm "$stage/SHA256SUMS"
+packaging/build-msi.sh "$stage" "$msi" "$version"
+for package in "$zip" "$msi"; do
+  echo "$TOLLIX_ROOT/$package"
+  sha256sum "$package" | cut -d' ' -f1
+done

@@ -75,7 +75,7 @@ for preset in mingw mingw-hardened mingw-clang; do
   echo "Long install path: the banner reads '$banner'" >&2
 done
 
-# The release package: built twice, from copies of this tree in two folders,
+# The release packages: built twice, from copies of this tree in two folders,
 # it must come out the same to the byte; and the exe people download must pass
 # the end-to-end tests.
 echo "== release ==" >&2
@@ -88,13 +88,14 @@ for copy in one two/deeper; do
     tar xf - -C "$copies/$copy"
   "$copies/$copy/scripts/release.sh" >"$copies/$copy.out"
 done
-for built in build/release/Tollix.exe "dist/$(basename "$(head -n 1 "$copies/one.out")")"; do
+for built in build/release/Tollix.exe "dist/$(basename "$(sed -n 1p "$copies/one.out")")" \
+             "dist/$(basename "$(sed -n 3p "$copies/one.out")")"; do
   if ! cmp "$copies/one/$built" "$copies/two/deeper/$built" >&2; then
     echo "FAILED: two release builds differ in $built" >&2
     exit 1
   fi
 done
-echo "Release: the same bytes from two folders ($(tail -n 1 "$copies/one.out"))" >&2
+echo "Release: the same bytes from two folders ($(sed -n 2p "$copies/one.out"), $(sed -n 4p "$copies/one.out"))" >&2
 TOLLIX_EXE=$(winepath -w "$copies/one/build/release/Tollix.exe") \
   "$TOLLIX_ROOT/tests/support/wine_launch.sh" wine "$TOLLIX_ROOT/build/mingw/tollix_end_to_end_tests.exe" \
   --gtest_brief=1 >&2
