@@ -9,6 +9,8 @@
 # Two runs on the same commit, in any folders, give the same bytes: the exe
 # carries no link time and no build folder, and the zip's file times are the
 # commit's (SOURCE_DATE_EPOCH, when set, wins).
+# With TOLLIX_SIGN_PFX (see packaging/sign.sh) the exe in both packages, and
+# the MSI, are signed; without it they are not, and standard error says so.
 set -eo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 tollix_install_packages
@@ -28,6 +30,7 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp build/release/Tollix.exe README.md LICENSE "$stage/"
 cp -r docs "$stage/docs"
+packaging/sign.sh "$stage/Tollix.exe"
 (cd "$stage" && sha256sum Tollix.exe >SHA256SUMS)
 mkdir -p dist
 zip=dist/Tollix-$version-win-x64.zip
@@ -58,6 +61,7 @@ EOF
 msi=dist/Tollix-$version-x64.msi
 rm "$stage/SHA256SUMS"
 packaging/build-msi.sh "$stage" "$msi" "$version"
+packaging/sign.sh "$msi"
 for package in "$zip" "$msi"; do
   echo "$TOLLIX_ROOT/$package"
   sha256sum "$package" | cut -d' ' -f1
