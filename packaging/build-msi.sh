@@ -65,7 +65,7 @@ package_code=$(code "package $msi_version $epoch $content $(cat "$here/tollix.wx
 # "=-" creates or adds to it and removes only our part on uninstall, and
 # "[~];" appends. The searches: a wmic.exe already in each wbem folder, and
 # whether that one is this package's own (its registry value). The feature
-# stays on through upgrades that do not ask for it, unless WMICPATH=0.
+# stays on through upgrades that do not ask for it.
 idt() { # idt NAME COLUMNS TYPES KEY ROW...
   local name=$1 columns=$2 types=$3 key=$4
   shift 4
@@ -93,7 +93,7 @@ idt AppSearch "Property${tab}Signature_" "s72${tab}s72" "Property${tab}Signature
   "WMIC_SYSTEM64${tab}WmicSystem64" "WMIC_SYSTEM32${tab}WmicSystem32" \
   "WMIC_SYSTEM64_OURS${tab}WmicSystem64Ours" "WMIC_SYSTEM32_OURS${tab}WmicSystem32Ours"
 idt Condition "Feature_${tab}Level${tab}Condition" "s38${tab}i2${tab}S255" "Feature_${tab}Level" \
-  "WmicPath${tab}1${tab}WMICPATH = \"1\" OR (WMICPATH <> \"0\" AND (WMIC_SYSTEM64_OURS OR WMIC_SYSTEM32_OURS))"
+  "WmicPath${tab}1${tab}WMICPATH = \"1\" OR WMIC_SYSTEM64_OURS OR WMIC_SYSTEM32_OURS"
 mkdir "$work/dump"
 (cd "$work" && msidump -d dump -t tollix.msi >/dev/null)
 sequence=$work/dump/InstallExecuteSequence.idt
