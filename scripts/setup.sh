@@ -4,7 +4,7 @@
 
 TOLLIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TOLLIX_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix clang lld wine wine64 googletest nlohmann-json3-dev
-                 python3-yaml wixl msitools faketime osslsigncode)
+                 python3-yaml wixl msitools faketime osslsigncode openssl)
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
