@@ -31,41 +31,38 @@ product_code=$(code "product $msi_version $epoch")
 content=$(cd "$stage" && find . -type f | LC_ALL=C sort | xargs -d '\n' sha256sum | sha256sum | cut -d' ' -f1)
 package_code=$(code "package $msi_version $epoch $content $(cat "$here/tollix.wxs" "$0" | sha256sum)")
 
-# One component per docs folder, files in a fixed order.
+# One component per docs folder, files in a fixed order, the first the key.
+docs_component() { # docs_component ID GUID FOLDER
+  local file key=' KeyPath="yes"'
+  echo "<Component Id=\"$1\" Guid=\"$2\" Win64=\"yes\">"
+  for file in $(cd "$stage/$3" && find . -maxdepth 1 -type f | LC_ALL=C sort); do
+    file=${file#./}
+    echo "<File Id=\"$1_${file//[^A-Za-z0-9]/_}\" Name=\"$file\" Source=\"$3/$file\"$key />"
+    key=
+  done
+  echo '</Component>'
+}
 {
-  echo '<Include>'
-  echo '<Directory Id="DocsFolder" Name="docs">'
-  echo '<Component Id="Docs" Guid="0b820925-35a3-4062-9cf7-d07edfa3b39a" Win64="yes">'
-  first=yes
-  for file in $(cd "$stage/docs" && find . -maxdepth 1 -type f | LC_ALL=C sort); do
-    name=${file#./}
-    echo "<File Id=\"Doc_${name//[^A-Za-z0-9]/_}\" Name=\"$name\" Source=\"docs/$name\"$([ $first = yes ] && echo ' KeyPath="yes"') />"
-    first=no
-  done
-  echo '</Component>'
+  echo '<Include><Directory Id="DocsFolder" Name="docs">'
+  docs_component Docs 0b820925-35a3-4062-9cf7-d07edfa3b39a docs
   echo '<Directory Id="DocsExamplesFolder" Name="examples">'
-  echo '<Component Id="DocsExamples" Guid="db3ed3fa-6d2a-44a9-afe8-6ee46014c4f4" Win64="yes">'
-  first=yes
-  for file in $(cd "$stage/docs/examples" && find . -maxdepth 1 -type f | LC_ALL=C sort); do
-    name=${file#./}
-    echo "<File Id=\"Example_${name//[^A-Za-z0-9]/_}\" Name=\"$name\" Source=\"docs/examples/$name\"$([ $first = yes ] && echo ' KeyPath="yes"') />"
-    first=no
-  done
-  echo '</Component>'
-  echo '</Directory>'
-  echo '</Directory>'
-  echo '</Include>'
+  docs_component DocsExamples db3ed3fa-6d2a-44a9-afe8-6ee46014c4f4 docs/examples
+  echo '</Directory></Directory></Include>'
 } >"$work/docs.wxi"
 
 # wixl stamps the summary with the time it runs: stop the clock at the
 # release's.
-(cd "$stage" && TZ=UTC faketime "$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" wixl -a x64 -I "$work" -D Version="$msi_version" -D ProductCode="$product_code" -D Source=. -o "$work/tollix.msi" "$here/tollix.wxs")
+(cd "$stage" && TZ=UTC faketime "$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" \
+  wixl -a x64 -I "$work" -D Version="$msi_version" -D ProductCode="$product_code" -D Source=. \
+  -o "$work/tollix.msi" "$here/tollix.wxs")
 
 # What wixl cannot write. The PATH entry: "*" makes it a system variable,
 # "=-" creates or adds to it and removes only our part on uninstall, and
 # "[~];" appends. The searches: a wmic.exe already in each wbem folder, and
-# whether that one is this package's own (its registry value). The feature
-# stays on through upgrades that do not ask for it.
+# whether that one is this package's own, by its registry value: Windows
+# Installer's record of the component is no proof, as Wine records one that
+# its condition left out, and then removes the file there on uninstall. The
+# feature stays on through upgrades that do not ask for it.
 idt() { # idt NAME COLUMNS TYPES KEY ROW...
   local name=$1 columns=$2 types=$3 key=$4
   shift 4
