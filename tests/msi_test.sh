@@ -105,7 +105,7 @@ path_count() { # path_count PREFIX: how many times the install folder is on the 
 }
 same() { cmp -s "$1" "$2" || { echo "  $2 is not $1"; return 1; }; }
 installed() { # installed PREFIX: the files of an install
-  local dir file
+  local dir
   dir=$(folder "$1")
   same "$tollix" "$dir/Tollix.exe" && same "$tollix" "$dir/wmic.exe" && same "$root/README.md" "$dir/README.md" &&
     same "$root/LICENSE" "$dir/LICENSE" && same "$root/docs/wmic.md" "$dir/docs/wmic.md" &&
