@@ -1403,7 +1403,9 @@ TEST(EndToEndWmic, RawXmlFromThePipeParsesBack) {
   EXPECT_EQ(run.out.rfind("<COMMAND><RESULTS NODE=", 0), 0u) << run.out;
   ASSERT_GE(run.out.size(), 3u);
   EXPECT_EQ(run.out.substr(run.out.size() - 3), "\r\r\n");
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  // MSXML serves either apartment; the multithreaded one needs no window, so
+  // the test touches no desktop.
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
   const std::wstring property = L"/COMMAND/RESULTS[1]/CIM/INSTANCE[@CLASSNAME='Win32_ComputerSystem'][1]/PROPERTY[1]";
   EXPECT_EQ(MsxmlTexts(run.out, (property + L"/@NAME").c_str()), std::vector<std::wstring>{L"Model"}) << run.out;
   EXPECT_EQ(MsxmlTexts(run.out, (property + L"/VALUE").c_str()),

@@ -352,7 +352,9 @@ TEST(WmicLayouts, ErrorDescriptions) {
 // The document read back by MSXML from a pipe's bytes, by the paths the
 // programs that parse wmic's XML take.
 TEST(WmicLayouts, TheXmlDocumentReadsBackThroughMsxml) {
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  // MSXML serves either apartment; the multithreaded one needs no window, so
+  // the test touches no desktop.
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
   const std::wstring odd = L"A&B <\"x\"> 'y'\t\r\n\u00e9\U0001F600";
   FakeWmiAccess wmi;
   Add(wmi, L"Win32_Process")

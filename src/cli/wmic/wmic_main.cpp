@@ -333,6 +333,7 @@ template <class Once>
 int RunEvery(const WmicRequest& request, WmicStreams& streams, OutputSink& out, Once once) {
   const WmicVerbSwitches& switches = request.switches;
   int exitCode = wmic_choices::kExitSuccess;
+  if (switches.everySeconds != 0) streams.RunsRepeat();
   for (unsigned done = 1;; ++done) {
     const int code = once();
     if (exitCode == wmic_choices::kExitSuccess) exitCode = code;

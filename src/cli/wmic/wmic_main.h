@@ -39,6 +39,10 @@ class WmicStreams {
   // stopped the runs, with Ctrl+C or a key where there is a console. Streams
   // that cannot wait stop them.
   virtual bool WaitForNextRun(unsigned /*seconds*/) { return false; }
+  // Runs are to repeat: from now on Ctrl+C ends them at the next wait, once
+  // the run under way has written what it read, instead of ending the process
+  // midway through a layout.
+  virtual void RunsRepeat() {}
 };
 
 // The process's own standard output and error, each in the form its handle

@@ -120,6 +120,8 @@ class StandardWmicStreams final : public WmicStreams {
     }
   }
 
+  void RunsRepeat() override { stop_.Arm(); }
+
   bool ReadLine(std::wstring& line) override {
     line.clear();
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
