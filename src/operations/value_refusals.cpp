@@ -31,3 +31,15 @@ void ReportNamesUnread(Layout& layout, HRESULT hr) {
 void ReportPutFailed(Layout& layout, const std::wstring& name, HRESULT hr) {
   PrintError(layout, L"ERROR: Failed to put %ls. Error code = 0x%x\r\n", name.c_str(), static_cast<unsigned>(hr));
 }
+
+bool FindDeclaredOrReport(WmiAccess& wmi, Layout& layout, const WmiObject& target, const wchar_t* method,
+                          const std::wstring& name, Declared& declared) {
+  bool found = false;
+  const HRESULT hr = FindDeclared(wmi, target, name, declared, found);
+  if (FAILED(hr)) {
+    ReportNamesUnread(layout, hr);
+    return false;
+  }
+  if (!found) ReportNotDeclared(wmi, layout, target, method, name);
+  return found;
+}

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "operations/declared_schema.h"
 #include "wmi/wmi_access.h"
 
 class Layout;
@@ -15,3 +16,8 @@ void ReportNotDeclared(WmiAccess& wmi, Layout& layout, const WmiObject& target, 
 void ReportNamesUnread(Layout& layout, HRESULT hr);
 
 void ReportPutFailed(Layout& layout, const std::wstring& name, HRESULT hr);
+
+// `name` as `target` declares it; false, the reason printed, where it is not
+// declared or the names cannot be read.
+bool FindDeclaredOrReport(WmiAccess& wmi, Layout& layout, const WmiObject& target, const wchar_t* method,
+                          const std::wstring& name, Declared& declared);

@@ -246,16 +246,7 @@ int ConvertNamedValues(WmiAccess& wmi, Layout& layout, const WmiServices& servic
   for (auto member = values.begin(); member != values.end(); ++member) {
     const std::wstring given = JsonText(member.key());
     Declared declared;
-    bool found = false;
-    const HRESULT hr = FindDeclared(wmi, target, given, declared, found);
-    if (FAILED(hr)) {
-      ReportNamesUnread(layout, hr);
-      return 1;
-    }
-    if (!found) {
-      ReportNotDeclared(wmi, layout, target, method, given);
-      return 1;
-    }
+    if (!FindDeclaredOrReport(wmi, layout, target, method, given, declared)) return 1;
     TypedValue value;
     value.name = declared.name;
     value.json = Compact(member.value());

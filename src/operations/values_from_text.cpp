@@ -192,16 +192,7 @@ int ConvertTextValues(WmiAccess& wmi, Layout& layout, const std::vector<TextValu
     }
     const std::wstring name = named ? given.name : names[position++];
     Declared declared;
-    bool found = false;
-    const HRESULT hr = FindDeclared(wmi, target, name, declared, found);
-    if (FAILED(hr)) {
-      ReportNamesUnread(layout, hr);
-      return 1;
-    }
-    if (!found) {
-      ReportNotDeclared(wmi, layout, target, method, name);
-      return 1;
-    }
+    if (!FindDeclaredOrReport(wmi, layout, target, method, name, declared)) return 1;
     TypedValue value;
     value.name = declared.name;
     value.json = given.list ? ListText(given.elements) : given.text;
