@@ -340,6 +340,7 @@ int RunEvery(const WmicRequest& request, WmicStreams& streams, OutputSink& out, 
     if (switches.everySeconds == 0 || out.Failed() || done == switches.repeatCount) break;
     if (!streams.WaitForNextRun(switches.everySeconds)) break;
   }
+  if (switches.everySeconds != 0) streams.RunsEnded();
   return exitCode;
 }
 

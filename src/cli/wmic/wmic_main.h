@@ -43,6 +43,8 @@ class WmicStreams {
   // the run under way has written what it read, instead of ending the process
   // midway through a layout.
   virtual void RunsRepeat() {}
+  // The repeated runs are over: Ctrl+C ends the process again.
+  virtual void RunsEnded() {}
 };
 
 // The process's own standard output and error, each in the form its handle

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,15 +101,15 @@ class StandardWmicStreams final : public WmicStreams {
   }
 
   bool WaitForNextRun(unsigned seconds) override {
-    // Ctrl+C from here on ends the runs at the next wait, after the run it
-    // came in has written all it read; a second one ends the process.
-    stop_.Arm();
+    // Ctrl+C ends the runs at the next wait, after the run it came in has
+    // written all it read; a second one ends the process.
+    if (!stop_) RunsRepeat();
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     const bool console = input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
     const ULONGLONG until = GetTickCount64() + ULONGLONG{seconds} * 1000;
     for (;;) {
-      if (stop_.Requested()) return false;
+      if (stop_->Requested()) return false;
       const ULONGLONG now = GetTickCount64();
       if (now >= until) return true;
       const DWORD slice = static_cast<DWORD>(until - now < kStopLookMs ? until - now : kStopLookMs);
@@ -120,7 +121,15 @@ class StandardWmicStreams final : public WmicStreams {
     }
   }
 
-  void RunsRepeat() override { stop_.Arm(); }
+  // Each repeated command gets a request of its own: one stopped at the
+  // prompt does not stop the next after its first run.
+  void RunsRepeat() override {
+    stop_.reset();
+    stop_ = std::make_unique<ConsoleStopRequest>();
+    stop_->Arm();
+  }
+
+  void RunsEnded() override { stop_.reset(); }
 
   bool ReadLine(std::wstring& line) override {
     line.clear();
@@ -134,7 +143,7 @@ class StandardWmicStreams final : public WmicStreams {
   std::unique_ptr<OutputSink> output_;
   std::unique_ptr<OutputSink> errors_ = std::make_unique<WmicOutputSink>(GetStdHandle(STD_ERROR_HANDLE));
   bool changes_ = false;
-  ConsoleStopRequest stop_;
+  std::unique_ptr<ConsoleStopRequest> stop_;
 };
 
 }  // namespace
